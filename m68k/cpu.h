@@ -1,0 +1,105 @@
+// The 68000 core's whole public interface.
+//
+// One interpreter, one loaded processor at a time. A client that emulates
+// several processors keeps one CpuContext each and swaps it in with
+// cpuSetContext before running it and out with cpuGetContext afterwards.
+//
+// Contract a client must keep:
+// - Every ProgramRegion / DataRegion table ends with an entry whose
+//   lowAddress is 0xFFFFFFFF (write it as an all-ones range, null pointers).
+// - Tables are owned by the client and must not change while a context that
+//   points at them may run. After rebuilding tables in place, call cpuInit
+//   again so that any lookup index the core keeps is dropped.
+// - Regions start at even addresses; direct memory holds 16-bit words in host
+//   (little-endian) order: the 68000 byte at A is host byte (A - low) ^ 1.
+// - From inside a handler only cpuInterrupt, cpuReleaseTimeslice, cpuReadPc
+//   and the cycle-count operations may be called.
+#pragma once
+
+#include <cstdint>
+
+struct DataRegion;
+
+// Called with the 24-bit address and the matching entry; the core keeps the
+// low 8 (byte tables) or 16 (word tables) bits of the result.
+using ReadHandler = uint32_t (*)(uint32_t address, const DataRegion* region);
+// Called with the 24-bit address, the data zero-extended and the entry.
+using WriteHandler = void (*)(uint32_t address, uint32_t data, const DataRegion* region);
+// Called by the RESET instruction.
+using ResetHandler = void (*)();
+
+struct ProgramRegion {
+  uint32_t lowAddress;   // 0xFFFFFFFF ends the table
+  uint32_t highAddress;  // inclusive
+  intptr_t offset;       // host address = 24-bit address + offset
+};
+
+struct DataRegion {
+  uint32_t lowAddress;  // 0xFFFFFFFF ends the table
+  uint32_t highAddress; // inclusive
+  void* handler;        // ReadHandler or WriteHandler; null = direct memory
+  void* memory;         // host address of lowAddress for direct memory
+};
+
+constexpr uint32_t cpuTableEnd = 0xFFFFFFFFu;
+
+struct CpuContext {
+  const ProgramRegion* fetch;
+  const DataRegion* readByte;
+  const DataRegion* readWord;
+  const DataRegion* writeByte;
+  const DataRegion* writeWord;
+  const ProgramRegion* superFetch;
+  const DataRegion* superReadByte;
+  const DataRegion* superReadWord;
+  const DataRegion* superWriteByte;
+  const DataRegion* superWriteWord;
+  const ProgramRegion* userFetch;
+  const DataRegion* userReadByte;
+  const DataRegion* userReadWord;
+  const DataRegion* userWriteByte;
+  const DataRegion* userWriteWord;
+  ResetHandler resetHandler;
+  uint32_t dreg[8];
+  uint32_t areg[8];
+  uint32_t otherSp;
+  uint32_t pc;
+  uint32_t cycleCount;
+  uint8_t interrupts[8];  // [0]: bit n = level n pending, bit 0 = stopped; [n]: vector for level n
+  uint16_t sr;
+};
+
+// Results of cpuExec.
+constexpr uint32_t cpuExecBudgetUsed = 0x80000000u;    // budget used up, or stopped
+constexpr uint32_t cpuExecFetchFailed = 0x80000001u;   // PC in no fetch region
+constexpr uint32_t cpuExecHalted = 0xFFFFFFFFu;        // processor halted
+// Any other result: 24-bit address of a RESET met with a null resetHandler.
+
+// Results of cpuReset.
+constexpr int32_t cpuResetStarted = 0;
+constexpr int32_t cpuResetRefused = 1;   // inside cpuExec, no superFetch, or no vector region
+constexpr int32_t cpuResetOddVector = -1;
+
+// Results of cpuInterrupt.
+constexpr int32_t cpuInterruptRecorded = 0;
+constexpr int32_t cpuInterruptAlreadyPending = 1;
+constexpr int32_t cpuInterruptOutOfRange = 2;
+
+// Vector arguments of cpuInterrupt besides 0..255.
+constexpr int32_t cpuAutovector = -1;     // 24 + level
+constexpr int32_t cpuSpuriousVector = -2; // 24
+
+int32_t cpuInit();
+int32_t cpuReset();
+uint32_t cpuExec(int32_t cycles);
+int32_t cpuInterrupt(int32_t level, int32_t vector);
+void cpuFlushInterrupts();
+int32_t cpuGetContextSize();
+int32_t cpuGetContext(CpuContext* context);
+int32_t cpuSetContext(const CpuContext* context);
+uint32_t cpuFetch(uint32_t address);
+uint32_t cpuReadCycleCount();
+uint32_t cpuTripCycleCount();
+uint32_t cpuControlCycleCount(int32_t flag);
+void cpuReleaseTimeslice();
+uint32_t cpuReadPc();
