@@ -1,1 +1,4 @@
-// Placeholder until this library has sources.
+// Temporary launcher pass: leaves the program at once.
+#include "launcher/launcher.h"
+#include "app/app.h"
+void runLauncher() { launcherChoice = 1; selectedDriver.clear(); }
