@@ -51,6 +51,9 @@ void saveConfiguration(const char* path);
 void showMessageBox(const char* text, const char* caption, void* owner);
 void setHeadless(bool headless);
 bool isHeadless();
+// Creates the process's QApplication on first use (with a display only);
+// the launcher and the message boxes share it.
+void ensureGuiApplication();
 // Tests observe every box shown; null restores the normal behaviour.
 using MessageBoxHook = void (*)(const char* text, const char* caption, void* owner);
 void setMessageBoxHook(MessageBoxHook hook);
