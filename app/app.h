@@ -15,7 +15,9 @@ void closeLog();
 
 // ---- Allocation accounting ----------------------------------------------
 // Labelled allocations listed in the memory report at exit. Labels are not
-// copied (pass string literals); records are never removed.
+// copied (pass string literals); records are never removed. Blocks come
+// from malloc and belong to the caller, who may free() them (the report
+// then still lists the record).
 void resetAllocationAccounting();
 void* trackedAlloc(uint32_t size, const char* label);
 void writeMemoryReport(FILE* stream);

@@ -1,1 +1,30 @@
-int main() { return 0; }
+// The program: the command line, then the entry with the real launcher and
+// machine.
+#include <cstdio>
+#include <string>
+
+#include "app/app.h"
+#include "launcher/launcher.h"
+#include "system21/system21.h"
+
+int main(int argc, char** argv) {
+  CommandLine line;
+  std::string error;
+  if (!parseCommandLine(argc, argv, line, error)) {
+    fprintf(stderr, "stonebreaker: %s\n%s", error.c_str(), usageText());
+    return 2;
+  }
+  if (line.help) {
+    fputs(usageText(), stdout);
+    return 0;
+  }
+  if (line.version) {
+    printf("%s (built %s %s)\n", programName, __DATE__, __TIME__);
+    return 0;
+  }
+  if (line.headless) setHeadless(true);
+  runOptions.headless = isHeadless();
+  runOptions.maxFrames = line.frames;
+  runOptions.screenshotPath = line.screenshot;
+  return runEntry(EntryHooks{runLauncher, runGame}, line);
+}

@@ -1,0 +1,139 @@
+// The token reader shared by every text file of the program: driver files,
+// and the configuration file.
+//
+// One current stream (the DriverFile) is shared by the whole program; its
+// users take turns: the configuration load, the catalogue scan and the game
+// load. Opening another file replaces the current one.
+//
+// Lexical form:
+// - Tokens are runs of non-white-space characters (white space: space, tab,
+//   CR, LF, VT, FF), read like the "%s" conversion of formatted input: the
+//   white space after a token stays unread.
+// - Quoted value: a token beginning with a double quote. The one character
+//   after the token (the separating white space) is dropped, then spaces
+//   (0x20 only) are skipped, and the text runs up to the next double quote,
+//   which is consumed. Whatever was glued to the opening quote is dropped.
+// - Comment: a bare token "#" opens one and the next bare token "#" closes
+//   it; quoted values inside a comment are skipped as one token, so a "#"
+//   inside quotes neither opens nor closes a comment.
+//
+// Choices of this reader where the format itself sets no rule:
+// - Tokens and quoted texts of any length are read whole; there is no fixed
+//   buffer, so nothing is cut or overrun.
+// - A quoted value whose closing quote never comes ends at the end of the
+//   file.
+// - At the end of the file (after an absent key, a comment left open, or a
+//   section that is the last thing in the file) readToken and readValue
+//   return "", which callers treat as absent.
+// - Only bare "#" tokens delimit comments: a quoted value whose text is "#"
+//   is a value, so a configuration value "#" survives a save and a load.
+#include <cstdio>
+#include <string>
+
+#include "driver/driver.h"
+
+namespace {
+
+// The current stream and whether the last readToken was a quoted value.
+FILE* driverFile = nullptr;
+bool lastTokenQuoted = false;
+
+bool isWhiteSpace(int c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+int lowerAscii(int c) {
+  return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
+}
+
+bool equalsIgnoringCase(const std::string& text, const char* key) {
+  size_t i = 0;
+  for (; i < text.size(); ++i) {
+    if (key[i] == '\0') return false;
+    if (lowerAscii(static_cast<unsigned char>(text[i])) !=
+        lowerAscii(static_cast<unsigned char>(key[i])))
+      return false;
+  }
+  return key[i] == '\0';
+}
+
+// The rest of a quoted value, after its opening token has been read.
+std::string readQuotedText() {
+  std::string text;
+  int c = getc(driverFile);  // the separating white space, dropped
+  if (c == EOF) return text;
+  do c = getc(driverFile);
+  while (c == ' ');
+  while (c != EOF && c != '"') {
+    text.push_back(static_cast<char>(c));
+    c = getc(driverFile);
+  }
+  return text;
+}
+
+bool isBareHash(const std::string& token) {
+  return !lastTokenQuoted && token == "#";
+}
+
+}  // namespace
+
+int openDriverFile(const char* path) {
+  closeDriverFile();
+  if (path == nullptr) return 0;
+  driverFile = fopen(path, "r");
+  return driverFile != nullptr ? 1 : 0;
+}
+
+void closeDriverFile() {
+  if (driverFile != nullptr) fclose(driverFile);
+  driverFile = nullptr;
+  lastTokenQuoted = false;
+}
+
+bool driverFileAtEnd() {
+  return driverFile == nullptr || feof(driverFile) != 0;
+}
+
+std::string readToken() {
+  lastTokenQuoted = false;
+  std::string token;
+  if (driverFile == nullptr) return token;
+  int c;
+  do c = getc(driverFile);
+  while (isWhiteSpace(c));
+  while (c != EOF && !isWhiteSpace(c)) {
+    token.push_back(static_cast<char>(c));
+    c = getc(driverFile);
+  }
+  // The delimiting white space stays unread, as "%s" leaves it.
+  if (c != EOF) ungetc(c, driverFile);
+  if (!token.empty() && token[0] == '"') {
+    lastTokenQuoted = true;
+    return readQuotedText();
+  }
+  return token;
+}
+
+std::string readValue() {
+  std::string token = readToken();
+  while (isBareHash(token)) {
+    do token = readToken();
+    while (!isBareHash(token) && !driverFileAtEnd());
+    if (!isBareHash(token)) return std::string();  // comment left open at the end
+    token = readToken();
+  }
+  return token;
+}
+
+void findNextKey(const char* key) {
+  while (!driverFileAtEnd()) {
+    if (equalsIgnoringCase(readValue(), key)) return;
+  }
+}
+
+void findKey(const char* key) {
+  if (driverFile == nullptr) return;
+  rewind(driverFile);
+  lastTokenQuoted = false;
+  findNextKey(key);
+}
