@@ -4,15 +4,116 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "m68k/cpu.h"
 
 // How a run ends and what it leaves behind, from the command line.
 struct RunOptions {
   bool headless = false;       // no window; frames still rendered
   int64_t maxFrames = -1;      // end the run after this many frames (-1: never)
   std::string screenshotPath;  // PNG of the last frame, written when the run ends
+  bool render = true;          // convert the palette and draw the sprites each frame
 };
 extern RunOptions runOptions;
 
+// ---- Board constants --------------------------------------------------------
+constexpr int32_t cyclesPerFrame = 204800;
+constexpr int32_t frameInterruptLevel = 1;
+constexpr int screenWidth = 496;
+constexpr int screenHeight = 480;
+constexpr uint32_t dumpLength = 256;
+
+// Both processors see a 1 MB window of their code ROM and two 1 MB windows of
+// the collision data, whatever sizes the driver gives the regions.
+constexpr uint32_t codeRomWindow = 0x100000;
+constexpr uint32_t collisionRomWindow = 0x200000;
+
+// ---- The board ------------------------------------------------------------
+// A growable table whose last entry is the end marker; count includes it.
+struct ProgramTable {
+  std::vector<ProgramRegion> entries;
+  uint16_t count = 0;
+};
+struct DataTable {
+  std::vector<DataRegion> entries;
+  uint16_t count = 0;
+};
+struct CpuMap {
+  ProgramTable fetch;
+  DataTable readByte, readWord, writeByte, writeWord;
+};
+
+struct Machine {
+  CpuContext cpu1Context{};
+  CpuContext cpu2Context{};
+  CpuMap cpu1Map, cpu2Map;
+  // Allocated at every build (68000 words in host order).
+  std::vector<uint8_t> masterWorkRam, masterLocalRam, slaveWorkRam;
+  std::vector<uint8_t> sharedRamA, sharedRamB, sharedRamC;
+  std::vector<uint8_t> writeOnlyRamA, writeOnlyRamB;
+  std::vector<uint8_t> videoRam;
+  // Bytes the driver actually loaded into each 68000 image, before the image
+  // was extended with zeros to its window.
+  size_t masterCodeSize = 0, slaveCodeSize = 0, collisionSize = 0;
+  int32_t slaveRunning = 0;
+};
+extern Machine machine;
+
+// Static areas: zero at program start, kept across builds.
+extern uint16_t controlRegisters[32];
+extern uint16_t masterStaticRamA[0x800 / 2];
+extern uint16_t masterStaticRamB[0x4000 / 2];
+
+// ---- Building the maps (machine.cpp) --------------------------------------
+void buildMachine();  // also declared by the loader, which calls it
+// buildMachine without loading the collision region: the images already in
+// masterCodeRom, slaveCodeRom and collisionRom are mapped as they stand.
+void buildMachineFromRegions();
+void initRegionTables();
+int appendCpu1Program(uint32_t lowAddress, uint32_t highAddress, intptr_t offset);
+int appendCpu1ReadByte(uint32_t lowAddress, uint32_t highAddress, void* handler, void* memory);
+int appendCpu1ReadWord(uint32_t lowAddress, uint32_t highAddress, void* handler, void* memory);
+int appendCpu1WriteByte(uint32_t lowAddress, uint32_t highAddress, void* handler, void* memory);
+int appendCpu1WriteWord(uint32_t lowAddress, uint32_t highAddress, void* handler, void* memory);
+int appendCpu2Program(uint32_t lowAddress, uint32_t highAddress, intptr_t offset);
+int appendCpu2ReadByte(uint32_t lowAddress, uint32_t highAddress, void* handler, void* memory);
+int appendCpu2ReadWord(uint32_t lowAddress, uint32_t highAddress, void* handler, void* memory);
+int appendCpu2WriteByte(uint32_t lowAddress, uint32_t highAddress, void* handler, void* memory);
+int appendCpu2WriteWord(uint32_t lowAddress, uint32_t highAddress, void* handler, void* memory);
+void bindContexts();
+
+// Handlers of the maps (the entry argument is not used).
+uint32_t controlReadByte(uint32_t address, const DataRegion*);
+uint32_t controlReadWord(uint32_t address, const DataRegion*);
+void controlWriteByte(uint32_t address, uint32_t data, const DataRegion*);
+void controlWriteWord(uint32_t address, uint32_t data, const DataRegion*);
+uint32_t statusRead(uint32_t address, const DataRegion*);
+uint32_t cpu1UnknownReadByte(uint32_t address, const DataRegion*);
+uint32_t cpu1UnknownReadWord(uint32_t address, const DataRegion*);
+void cpu1UnknownWriteByte(uint32_t address, uint32_t data, const DataRegion*);
+void cpu1UnknownWriteWord(uint32_t address, uint32_t data, const DataRegion*);
+uint32_t cpu2UnknownReadByte(uint32_t address, const DataRegion*);
+uint32_t cpu2UnknownReadWord(uint32_t address, const DataRegion*);
+void cpu2UnknownWriteByte(uint32_t address, uint32_t data, const DataRegion*);
+void cpu2UnknownWriteWord(uint32_t address, uint32_t data, const DataRegion*);
+
+// ---- Start-up, run loop, diagnostics --------------------------------------
+int startCpus();
+void resetHandler();
 // Loads the game of the driver file, runs it until a key (or the frame
 // limit) stops it and releases it. 1 ran, 0 could not be loaded.
 int runGame(const char* driverFileName);
+void runFrame();
+void logStartupDiagnostics();
+void logEndOfRun();  // the shared-RAM dump line and both stop lines
+
+// ---- Sprite renderer --------------------------------------------------------
+extern uint32_t palette[32768];
+void convertPalette();
+void drawSprites(uint32_t* frame);
+// The sprite whose eight words start at 68000 address spriteAddress.
+void drawSprite(uint32_t* frame, uint32_t spriteAddress);
+void drawTile(uint32_t* frame, uint32_t tileNumber, uint32_t paletteBank, int x, int y);
+// The 68000 word at a video RAM address; 0 outside video RAM.
+uint16_t videoWord(uint32_t address);

@@ -1,0 +1,269 @@
+// The board's memory areas and both processors' memory maps.
+#include <algorithm>
+#include <cstdio>
+
+#include "app/app.h"
+#include "driver/driver.h"
+#include "system21/system21.h"
+
+Machine machine;
+uint16_t controlRegisters[32];
+uint16_t masterStaticRamA[0x800 / 2];
+uint16_t masterStaticRamB[0x4000 / 2];
+
+namespace {
+
+constexpr ProgramRegion programEnd{cpuTableEnd, cpuTableEnd, 0};
+constexpr DataRegion dataEnd{cpuTableEnd, cpuTableEnd, nullptr, nullptr};
+
+// ---- Tables -----------------------------------------------------------------
+// The new entry takes the end marker's slot; a fresh end marker follows it.
+template <typename Table, typename Entry>
+int appendEntry(Table& table, const Entry& entry, const Entry& end) {
+  table.entries[table.count - 1] = entry;
+  table.count++;
+  table.entries.resize(table.count);
+  table.entries[table.count - 1] = end;
+  return table.count - 2;
+}
+
+int appendProgram(ProgramTable& t, uint32_t low, uint32_t high, intptr_t offset) {
+  return appendEntry(t, ProgramRegion{low, high, offset}, programEnd);
+}
+int appendData(DataTable& t, uint32_t low, uint32_t high, void* handler, void* memory) {
+  return appendEntry(t, DataRegion{low, high, handler, memory}, dataEnd);
+}
+
+void resetMap(CpuMap& map) {
+  map.fetch.entries.assign(1, programEnd);
+  map.fetch.count = 1;
+  for (DataTable* t : {&map.readByte, &map.readWord, &map.writeByte, &map.writeWord}) {
+    t->entries.assign(1, dataEnd);
+    t->count = 1;
+  }
+}
+
+// ---- Map rows -----------------------------------------------------------------
+// Which tables a row goes into.
+enum : unsigned { P = 1, RB = 2, RW = 4, WB = 8, WW = 16 };
+
+struct MapRow {
+  uint32_t lowAddress, highAddress;
+  uint8_t* memory;  // direct memory holding lowAddress, or null for handlers
+  void* readByte;   // handlers when memory is null
+  void* readWord;
+  void* writeByte;
+  void* writeWord;
+  unsigned tables;
+};
+
+MapRow memoryRow(uint32_t low, uint32_t high, void* memory, unsigned tables) {
+  return {low, high, static_cast<uint8_t*>(memory), nullptr, nullptr, nullptr, nullptr, tables};
+}
+MapRow handlerRow(uint32_t low, uint32_t high, void* rb, void* rw, void* wb, void* ww,
+                  unsigned tables) {
+  return {low, high, nullptr, rb, rw, wb, ww, tables};
+}
+
+struct Appenders {
+  int (*program)(uint32_t, uint32_t, intptr_t);
+  int (*data[4])(uint32_t, uint32_t, void*, void*);  // RB, RW, WB, WW
+};
+const Appenders cpu1Appenders{
+    appendCpu1Program,
+    {appendCpu1ReadByte, appendCpu1ReadWord, appendCpu1WriteByte, appendCpu1WriteWord}};
+const Appenders cpu2Appenders{
+    appendCpu2Program,
+    {appendCpu2ReadByte, appendCpu2ReadWord, appendCpu2WriteByte, appendCpu2WriteWord}};
+
+void appendRows(const Appenders& to, const std::vector<MapRow>& rows) {
+  for (const MapRow& row : rows) {
+    if (row.tables & P) {
+      to.program(row.lowAddress, row.highAddress,
+                 reinterpret_cast<intptr_t>(row.memory) - static_cast<intptr_t>(row.lowAddress));
+    }
+    const unsigned bits[4] = {RB, RW, WB, WW};
+    void* handlers[4] = {row.readByte, row.readWord, row.writeByte, row.writeWord};
+    for (int i = 0; i < 4; i++) {
+      if (row.tables & bits[i]) {
+        to.data[i](row.lowAddress, row.highAddress, row.memory ? nullptr : handlers[i], row.memory);
+      }
+    }
+  }
+}
+
+void* fn(uint32_t (*f)(uint32_t, const DataRegion*)) {
+  return reinterpret_cast<void*>(f);
+}
+void* fn(void (*f)(uint32_t, uint32_t, const DataRegion*)) {
+  return reinterpret_cast<void*>(f);
+}
+
+// A 68000 image is extended with zeros to its whole window, so that no access
+// through the window reads past the buffer; returns the bytes loaded.
+size_t extendToWindow(std::vector<uint8_t>& image, size_t window) {
+  size_t loaded = image.size();
+  if (image.size() < window) image.resize(window, 0);
+  return loaded;
+}
+
+void allocate(std::vector<uint8_t>& area, size_t size) {
+  area.assign(size, 0);
+}
+
+void appendCpu1Map() {
+  Machine& m = machine;
+  const unsigned all = P | RB | RW | WB | WW;
+  const unsigned data = RB | RW | WB | WW;
+  appendRows(
+      cpu1Appenders,
+      {
+          memoryRow(0x000000, 0x0fffff, masterCodeRom.data(), P | RB | RW),
+          memoryRow(0x100000, 0x10ffff, m.masterWorkRam.data(), all),
+          memoryRow(0x180000, 0x183fff, m.masterLocalRam.data(), all),
+          handlerRow(0x1c0000, 0x1fffff, fn(controlReadByte), fn(controlReadWord),
+                     fn(controlWriteByte), fn(controlWriteWord), data),
+          memoryRow(0x200000, 0x20ffff, m.sharedRamA.data(), all),
+          memoryRow(0x400000, 0x40ffff, m.writeOnlyRamA.data(), WB | WW),
+          handlerRow(0x440000, 0x440001, fn(statusRead), fn(statusRead), nullptr, nullptr, RB | RW),
+          memoryRow(0x440000, 0x47ffff, m.writeOnlyRamB.data(), WB | WW),
+          memoryRow(0x480000, 0x4807ff, masterStaticRamA, all),
+          memoryRow(0x700000, 0x760001, m.videoRam.data(), data),
+          memoryRow(0x800000, 0x8fffff, collisionRom.data(), P | RB | RW),
+          memoryRow(0xd00000, 0xdfffff, collisionRom.data() + 0x100000, P | RB | RW),
+          memoryRow(0x900000, 0x90ffff, m.sharedRamB.data(), all),
+          memoryRow(0xa00000, 0xa00fff, m.sharedRamC.data(), all),
+          memoryRow(0xb00000, 0xb03fff, masterStaticRamB, all),
+          handlerRow(0x000000, 0xffffff, fn(cpu1UnknownReadByte), fn(cpu1UnknownReadWord),
+                     fn(cpu1UnknownWriteByte), fn(cpu1UnknownWriteWord), data),
+      });
+}
+
+void appendCpu2Map() {
+  Machine& m = machine;
+  const unsigned all = P | RB | RW | WB | WW;
+  const unsigned data = RB | RW | WB | WW;
+  appendRows(cpu2Appenders,
+             {
+                 memoryRow(0x000000, 0x0fffff, slaveCodeRom.data(), P | RB | RW),
+                 memoryRow(0x100000, 0x13ffff, m.slaveWorkRam.data(), all),
+                 handlerRow(0x1c0000, 0x1fffff, fn(controlReadByte), fn(controlReadWord),
+                            fn(controlWriteByte), fn(controlWriteWord), data),
+                 memoryRow(0x200000, 0x20ffff, m.sharedRamA.data(), all),
+                 memoryRow(0x700000, 0x760001, m.videoRam.data(), data),
+                 memoryRow(0x800000, 0x8fffff, collisionRom.data(), P | RB | RW),
+                 memoryRow(0xd00000, 0xdfffff, collisionRom.data() + 0x100000, P | RB | RW),
+                 memoryRow(0x900000, 0x90ffff, m.sharedRamB.data(), all),
+                 memoryRow(0xa00000, 0xa00fff, m.sharedRamC.data(), all),
+                 handlerRow(0x000000, 0xffffff, fn(cpu2UnknownReadByte), fn(cpu2UnknownReadWord),
+                            fn(cpu2UnknownWriteByte), fn(cpu2UnknownWriteWord), data),
+             });
+}
+
+void buildMachineWith(bool loadCollision) {
+  Machine& m = machine;
+  cpuInit();
+  initRegionTables();
+  allocate(m.masterWorkRam, 0x10000);
+  allocate(m.slaveWorkRam, 0x40000);
+  allocate(m.masterLocalRam, 0x4000);
+  allocate(m.sharedRamB, 0x10000);
+  allocate(m.sharedRamC, 0x1000);
+  allocate(m.sharedRamA, 0x10000);
+  if (loadCollision) loadCodeRegion(RegionKind::collision);
+  allocate(m.videoRam, 0x60002);
+  allocate(m.writeOnlyRamA, 0x10000);
+  allocate(m.writeOnlyRamB, 0x40000);
+  std::fill(m.sharedRamC.begin(), m.sharedRamC.end(), 0);
+  m.masterCodeSize = extendToWindow(masterCodeRom, codeRomWindow);
+  m.slaveCodeSize = extendToWindow(slaveCodeRom, codeRomWindow);
+  m.collisionSize = extendToWindow(collisionRom, collisionRomWindow);
+  appendCpu1Map();
+  appendCpu2Map();
+  bindContexts();
+}
+
+void bindContext(CpuContext& c, const CpuMap& map) {
+  c = CpuContext{};
+  c.superFetch = c.userFetch = map.fetch.entries.data();
+  c.superReadByte = c.userReadByte = map.readByte.entries.data();
+  c.superReadWord = c.userReadWord = map.readWord.entries.data();
+  c.superWriteByte = c.userWriteByte = map.writeByte.entries.data();
+  c.superWriteWord = c.userWriteWord = map.writeWord.entries.data();
+  c.resetHandler = resetHandler;
+}
+
+}  // namespace
+
+void buildMachine() {
+  buildMachineWith(true);
+}
+void buildMachineFromRegions() {
+  buildMachineWith(false);
+}
+
+void initRegionTables() {
+  resetMap(machine.cpu1Map);
+  resetMap(machine.cpu2Map);
+}
+
+int appendCpu1Program(uint32_t l, uint32_t h, intptr_t o) {
+  return appendProgram(machine.cpu1Map.fetch, l, h, o);
+}
+int appendCpu1ReadByte(uint32_t l, uint32_t h, void* f, void* m) {
+  return appendData(machine.cpu1Map.readByte, l, h, f, m);
+}
+int appendCpu1ReadWord(uint32_t l, uint32_t h, void* f, void* m) {
+  return appendData(machine.cpu1Map.readWord, l, h, f, m);
+}
+int appendCpu1WriteByte(uint32_t l, uint32_t h, void* f, void* m) {
+  return appendData(machine.cpu1Map.writeByte, l, h, f, m);
+}
+int appendCpu1WriteWord(uint32_t l, uint32_t h, void* f, void* m) {
+  return appendData(machine.cpu1Map.writeWord, l, h, f, m);
+}
+int appendCpu2Program(uint32_t l, uint32_t h, intptr_t o) {
+  return appendProgram(machine.cpu2Map.fetch, l, h, o);
+}
+int appendCpu2ReadByte(uint32_t l, uint32_t h, void* f, void* m) {
+  return appendData(machine.cpu2Map.readByte, l, h, f, m);
+}
+int appendCpu2ReadWord(uint32_t l, uint32_t h, void* f, void* m) {
+  return appendData(machine.cpu2Map.readWord, l, h, f, m);
+}
+int appendCpu2WriteByte(uint32_t l, uint32_t h, void* f, void* m) {
+  return appendData(machine.cpu2Map.writeByte, l, h, f, m);
+}
+int appendCpu2WriteWord(uint32_t l, uint32_t h, void* f, void* m) {
+  return appendData(machine.cpu2Map.writeWord, l, h, f, m);
+}
+
+void bindContexts() {
+  bindContext(machine.cpu1Context, machine.cpu1Map);
+  bindContext(machine.cpu2Context, machine.cpu2Map);
+}
+
+// ---- Control registers: one bank of 32, each answering for 8 KB -------------
+namespace {
+constexpr uint32_t registerIndex(uint32_t address) {
+  return (address >> 13) & 31;
+}
+}  // namespace
+
+void controlWriteWord(uint32_t address, uint32_t data, const DataRegion*) {
+  controlRegisters[registerIndex(address)] = data & 7;
+}
+void controlWriteByte(uint32_t address, uint32_t data, const DataRegion* region) {
+  controlWriteWord(address, data, region);
+}
+uint32_t controlReadWord(uint32_t address, const DataRegion*) {
+  if ((address & 0x1fe000) == 0x1e0000) return 0xffffffff;
+  return controlRegisters[registerIndex(address)];
+}
+uint32_t controlReadByte(uint32_t address, const DataRegion* region) {
+  return controlReadWord(address, region) | controlReadWord(address + 1, region);
+}
+
+uint32_t statusRead(uint32_t, const DataRegion*) {
+  return 1;
+}

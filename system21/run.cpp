@@ -1,0 +1,100 @@
+// Start-up of both processors and the frame loop.
+#include <cstdio>
+
+#include "console/console.h"
+#include "driver/driver.h"
+#include "system21/machine_log.h"
+#include "system21/system21.h"
+
+RunOptions runOptions;
+
+void resetHandler() {}
+
+namespace {
+
+// Resets one processor in its own context and logs where it starts.
+bool startCpu(CpuContext& context, int number) {
+  cpuSetContext(&context);
+  if (cpuReset() != cpuResetStarted) return false;
+  cpuGetContext(&context);
+  machineLog("system21: M68000 cpu %d entry point @ 0x%.6x\n", number, context.pc);
+  machineLog("system21: M68000 cpu %d stack @ 0x%.6x\n", number, context.areg[7]);
+  return true;
+}
+
+// One processor's share of a frame, then the frame interrupt.
+void runShare(CpuContext& context) {
+  cpuSetContext(&context);
+  cpuExec(cyclesPerFrame);
+  cpuGetContext(&context);
+  cpuSetContext(&context);
+  cpuInterrupt(frameInterruptLevel, cpuAutovector);
+  cpuGetContext(&context);
+}
+
+// The 68000 byte at an address of sharedRamA.
+uint8_t sharedByte(uint32_t offset) {
+  const std::vector<uint8_t>& ram = machine.sharedRamA;
+  return (offset ^ 1) < ram.size() ? ram[offset ^ 1] : 0;
+}
+
+bool runEnds(int64_t framesRun) {
+  if (runOptions.maxFrames >= 0 && framesRun >= runOptions.maxFrames) return true;
+  return keyPending();
+}
+
+}  // namespace
+
+int startCpus() {
+  machine.slaveRunning = 1;
+  if (!startCpu(machine.cpu1Context, 1)) return 0;
+  if (!startCpu(machine.cpu2Context, 2)) return 0;
+  return 1;
+}
+
+void runFrame() {
+  runShare(machine.cpu1Context);
+  if (machine.slaveRunning == 1) runShare(machine.cpu2Context);
+}
+
+void logEndOfRun() {
+  for (uint32_t i = 0; i < dumpLength; i += 2) {
+    for (uint32_t offset : {i, i + 1}) {
+      uint8_t byte = sharedByte(offset);
+      machineLog("%c", byte < 0x20 ? ' ' : byte);
+    }
+  }
+  machineLog("\n");
+  cpuSetContext(&machine.cpu1Context);
+  machineLog("system21: 68000 cpu 1 stopped @ 0x%.6x\n", cpuReadPc());
+  cpuSetContext(&machine.cpu2Context);
+  machineLog("system21: 68000 cpu 2 stopped @ 0x%.6x\n", cpuReadPc());
+}
+
+int runGame(const char* driverFileName) {
+  resetGameGraphics();
+  if (!loadGame(driverFileName)) return 0;
+  logStartupDiagnostics();
+  startCpus();
+  setConsoleHeadless(runOptions.headless);
+  openConsole(gameName.c_str(), screenWidth, screenHeight, false);
+  uint32_t* frame = frameBuffer();
+  int64_t framesRun = 0;
+  while (!runEnds(framesRun)) {
+    runFrame();
+    if (runOptions.render) {
+      convertPalette();
+      drawSprites(frame);
+    }
+    presentFrame(frame);
+    framesRun++;
+  }
+  logEndOfRun();
+  if (!runOptions.screenshotPath.empty() &&
+      !writePng(runOptions.screenshotPath.c_str(), frame, screenWidth, screenHeight)) {
+    fprintf(stderr, "Cannot write the screenshot %s\n", runOptions.screenshotPath.c_str());
+  }
+  closeConsole();
+  releaseGameGraphics();
+  return 1;
+}
