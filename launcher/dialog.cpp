@@ -1,0 +1,229 @@
+// The launcher dialog (template 101 is launcher.ui): a four-column game list
+// sortable by any column and three buttons, run by its own loop until a
+// button, a double click, Escape or the close box ends it.
+#include <QApplication>
+#include <QCollator>
+#include <QDialog>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QTreeWidget>
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "app/app.h"
+#include "launcher/launcher.h"
+#include "ui_launcher.h"
+
+bool sortAscending = true;
+
+namespace {
+
+enum LauncherChoice : int32_t { leaveProgram = 1, launcherAgain = 2, playGame = 3 };
+
+// The list's columns, inserted in this order, all left-aligned.
+struct ListColumn {
+  const char* caption;
+  int width;  // pixels
+};
+constexpr ListColumn listColumns[] = {
+    {"Game name", 170},
+    {"Zip", 80},
+    {"Year", 50},
+    {"Type", 100},
+};
+
+// Item data of each row: the index of its GameRow in gameRows.
+constexpr int rowRole = Qt::UserRole;
+
+// The rows of the current pass and whether its loop should go on.
+std::vector<GameRow> gameRows;
+bool running = false;
+
+QString toQString(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Locale-aware and case-insensitive, as list sorting is on the desktop.
+int compareTexts(const std::string& a, const std::string& b) {
+  static QCollator collator = [] {
+    QCollator c;
+    c.setCaseSensitivity(Qt::CaseInsensitive);
+    return c;
+  }();
+  const int r = collator.compare(toQString(a), toQString(b));
+  return (r > 0) - (r < 0);
+}
+
+const GameRow& rowOf(const QTreeWidgetItem* item) {
+  return gameRows[item->data(0, rowRole).toULongLong()];
+}
+
+// The selection is the chosen row's own driver file, not the first entry
+// that shares its game name.
+void selectRow(const QTreeWidgetItem* item) {
+  if (item == nullptr) return;
+  const int entry = rowOf(item).entry;
+  if (entry < 0 || entry >= static_cast<int>(catalogue.size())) return;
+  selectedDriver = catalogue[entry].driverFileName;
+}
+
+// Rows keep their selection state across the sort, and the chosen driver
+// is untouched by it.
+void sortRows(QTreeWidget* list, int column) {
+  const QSignalBlocker blocker(list);
+  const QList<QTreeWidgetItem*> selected = list->selectedItems();
+  QTreeWidgetItem* current = list->currentItem();
+  std::vector<QTreeWidgetItem*> items;
+  while (list->topLevelItemCount() > 0) items.push_back(list->takeTopLevelItem(0));
+  std::stable_sort(items.begin(), items.end(), [column](QTreeWidgetItem* a, QTreeWidgetItem* b) {
+    return compareGameRows(rowOf(a), rowOf(b), column) < 0;
+  });
+  list->insertTopLevelItems(0, QList<QTreeWidgetItem*>(items.begin(), items.end()));
+  if (current != nullptr) list->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+  for (QTreeWidgetItem* item : selected) item->setSelected(true);
+  list->header()->setSortIndicator(column,
+                                   sortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
+  sortAscending = !sortAscending;
+}
+
+void requestPlay(QDialog* dialog, LauncherChoice choice) {
+  if (selectedDriver.empty()) {
+    showMessageBox("You have to select a game first", "Information", dialog);
+    return;
+  }
+  launcherChoice = choice;
+  dialog->close();
+}
+
+void insertColumns(QTreeWidget* list) {
+  QStringList captions;
+  for (const ListColumn& column : listColumns) captions << QString::fromLatin1(column.caption);
+  list->setColumnCount(static_cast<int>(captions.size()));
+  list->setHeaderLabels(captions);
+  QHeaderView* header = list->header();
+  header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  header->setSectionsClickable(true);
+  header->setSectionsMovable(false);
+  header->setSectionResizeMode(QHeaderView::Interactive);
+  header->setStretchLastSection(false);
+  for (int i = 0; i < static_cast<int>(std::size(listColumns)); ++i)
+    header->resizeSection(i, listColumns[i].width);
+}
+
+void connectDialog(QDialog* dialog, const Ui::LauncherDialog& ui) {
+  QTreeWidget* list = ui.gameList;
+  // Every way of closing (the buttons, Escape, the close box) ends in
+  // finished(); the loop then stops.
+  QObject::connect(dialog, &QDialog::finished, [] { running = false; });
+  QObject::connect(ui.playLocalButton, &QPushButton::clicked,
+                   [dialog] { requestPlay(dialog, playGame); });
+  QObject::connect(ui.playNetworkButton, &QPushButton::clicked,
+                   [dialog] { requestPlay(dialog, launcherAgain); });
+  QObject::connect(ui.exitButton, &QPushButton::clicked, [dialog] {
+    launcherChoice = leaveProgram;
+    dialog->close();
+  });
+  QObject::connect(list->header(), &QHeaderView::sectionClicked,
+                   [list](int column) { sortRows(list, column); });
+  QObject::connect(list, &QTreeWidget::itemClicked, [](QTreeWidgetItem* item) { selectRow(item); });
+  // Moving the highlight with the keyboard chooses that row too, so the game
+  // played is always the one shown selected.
+  QObject::connect(list, &QTreeWidget::itemSelectionChanged, [list] {
+    const QList<QTreeWidgetItem*> selected = list->selectedItems();
+    if (selected.size() == 1) selectRow(selected.front());
+  });
+  QObject::connect(list, &QTreeWidget::itemDoubleClicked, [dialog](QTreeWidgetItem* item) {
+    selectRow(item);
+    if (selectedDriver.empty()) return;
+    launcherChoice = playGame;
+    dialog->close();
+  });
+}
+
+void centreOnScreen(QDialog* dialog) {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  const QRect area = screen->availableGeometry();
+  dialog->move(area.center() - QPoint(dialog->width() / 2, dialog->height() / 2));
+}
+
+}  // namespace
+
+void clearGameRows(QTreeWidget* list) {
+  if (list != nullptr) list->clear();
+  gameRows.clear();
+}
+
+void addGameRow(QTreeWidget* list, const std::string& type, const std::string& date,
+                const std::string& gameName, const std::string& directory, int entry) {
+  if (list == nullptr) return;
+  gameRows.push_back(GameRow{{gameName, directory, date, type}, entry});
+  auto* item = new QTreeWidgetItem(
+      QStringList{toQString(gameName), toQString(directory), toQString(date), toQString(type)});
+  item->setData(0, rowRole, QVariant::fromValue<qulonglong>(gameRows.size() - 1));
+  // After the rows whose names sort before or equal to it: ascending, and
+  // equal names stay in scan order.
+  int at = list->topLevelItemCount();
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    if (compareTexts(gameName, rowOf(list->topLevelItem(i)).columns[gameNameColumn]) < 0) {
+      at = i;
+      break;
+    }
+  }
+  list->insertTopLevelItem(at, item);
+}
+
+int compareGameRows(const GameRow& a, const GameRow& b, int column) {
+  if (column < 0 || column >= static_cast<int>(a.columns.size())) column = gameNameColumn;
+  int r = compareTexts(a.columns[column], b.columns[column]);
+  if (r == 0) r = compareTexts(a.columns[gameNameColumn], b.columns[gameNameColumn]);
+  return sortAscending ? r : -r;
+}
+
+void runLauncherDialog(const LauncherScript& script) {
+  launcherChoice = leaveProgram;
+  running = true;
+  selectedDriver.clear();
+
+  auto dialog = std::make_unique<QDialog>(
+      nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+  Ui::LauncherDialog ui;
+  ui.setupUi(dialog.get());
+  dialog->setFixedSize(dialog->size());
+  insertColumns(ui.gameList);
+  connectDialog(dialog.get(), ui);
+  scanDrivers(ui.gameList);
+
+  centreOnScreen(dialog.get());
+  dialog->show();
+  dialog->raise();
+  dialog->activateWindow();
+  if (script) QTimer::singleShot(0, dialog.get(), [&script, &dialog] { script(*dialog); });
+
+  // The dialog's own loop: no nested exec, so nothing else runs in between.
+  while (running && !QCoreApplication::closingDown())
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+
+  dialog.reset();  // destroyed before the pass ends
+  clearGameRows(nullptr);
+  clearCatalogue();
+}
+
+void runLauncher() {
+  if (!isHeadless()) ensureGuiApplication();
+  if (isHeadless() || qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
+    // No one to show the dialog to: scan as usual, then leave.
+    launcherChoice = leaveProgram;
+    selectedDriver.clear();
+    scanDrivers(nullptr);
+    clearCatalogue();
+    return;
+  }
+  runLauncherDialog(nullptr);
+}
