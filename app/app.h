@@ -39,6 +39,7 @@ struct Settings {
   int32_t threadPriority;
   bool hardwareStretch;
   bool surfacesInSystemMemory;
+  bool operator==(const Settings&) const = default;
 };
 extern Settings settings;
 

@@ -90,8 +90,9 @@ void closeDriverFile() {
   lastTokenQuoted = false;
 }
 
+// A read error (a directory opened as a file, say) ends the stream as well.
 bool driverFileAtEnd() {
-  return driverFile == nullptr || feof(driverFile) != 0;
+  return driverFile == nullptr || feof(driverFile) != 0 || ferror(driverFile) != 0;
 }
 
 std::string readToken() {
