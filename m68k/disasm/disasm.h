@@ -8,20 +8,27 @@
 // Longest line written, terminator included.
 constexpr size_t disasmLineSize = 48;
 
+// Longest instruction in bytes: opcode word and two long extensions.
+constexpr int disasmMaxLength = 10;
+
 // Writes the line for the instruction at words[0] (68000 address `address`,
 // used only for branch targets) and returns its length in bytes (2 to 10).
-// Reads no word beyond the instruction.
+// Reads no word beyond the instruction. `out` holds disasmLineSize bytes.
 int disassemble68k(const uint16_t* words, char* out, uint32_t address);
 
 // The same, reading at most wordCount words: an instruction whose extension
-// words lie past them is shown as "DC.W" of its first word, length 2.
+// words lie past them is shown as "DC.W" of its first word, length 2. With no
+// word at all the line is "???" and the length 2, so a listing still advances.
 int disassemble68kBounded(const uint16_t* words, size_t wordCount, char* out, uint32_t address);
 
 // Operand text of a 6-bit effective-address field (mode in bits 5-3,
 // register in bits 2-0); ext points at the next unread extension word; size
 // 1 byte, 2 word, else long. Stores the extension bytes used (0, 2 or 4).
+// The text lives in one of two buffers used in turn: it stays valid until the
+// second call after this one.
 const char* formatEffectiveAddress(int field, const uint16_t* ext, int size, int* extensionBytes);
 
-// Append a MOVEM register list at out and return the position after it.
-char* formatRegisterList(char* out, uint16_t mask);             // bit 0 = D0 ... bit 15 = A7
-char* formatRegisterListPredecrement(char* out, uint16_t mask); // bit 15 = D0 ... bit 0 = A7
+// Append a MOVEM register list at out and return the position after it (the
+// list is terminated there). At most 24 bytes are written.
+char* formatRegisterList(char* out, uint16_t mask);              // bit 0 = D0 ... bit 15 = A7
+char* formatRegisterListPredecrement(char* out, uint16_t mask);  // bit 15 = D0 ... bit 0 = A7
