@@ -50,20 +50,20 @@ void writeDynamicHeader(BitWriter& w, bool last, const std::vector<uint8_t>& lit
 
 // ---- Zip archives ---------------------------------------------------------
 struct ZipMember {
-  std::string name;
-  Bytes data;           // contents as delivered
+  std::string name{};
+  Bytes data{};         // contents as delivered
   uint16_t method = 0;  // 0 stored, 8 deflated (by zlib); others store the bytes as they are
   bool dataDescriptor =
       false;  // flag bit 3: sizes 0 in the local header, descriptor after the data
   uint8_t versionNeeded = 20;
   uint8_t osByte = 0;
   uint16_t startDisk = 0;
-  Bytes extra;
-  std::string comment;
+  Bytes extra{};
+  std::string comment{};
   int level = 9;
 };
 struct ZipEnd {
-  std::string comment;
+  std::string comment{};
   uint16_t diskNumber = 0;
   uint16_t directoryDisk = 0;
   int entriesOnDiskDelta = 0;  // added to the entry count on this disk
