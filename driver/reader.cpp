@@ -25,8 +25,9 @@
 // - At the end of the file (after an absent key, a comment left open, or a
 //   section that is the last thing in the file) readToken and readValue
 //   return "", which callers treat as absent.
-// - Only bare "#" tokens delimit comments: a quoted value whose text is "#"
-//   is a value, so a configuration value "#" survives a save and a load.
+// - A quoted value is always a value: only bare "#" tokens delimit comments
+//   and only bare tokens are taken for keys. So a directory named "#" or
+//   "Frameskip" survives a save and a load of the configuration file.
 #include <cstdio>
 #include <string>
 
@@ -128,7 +129,8 @@ std::string readValue() {
 
 void findNextKey(const char* key) {
   while (!driverFileAtEnd()) {
-    if (equalsIgnoringCase(readValue(), key)) return;
+    std::string value = readValue();
+    if (!lastTokenQuoted && equalsIgnoringCase(value, key)) return;
   }
 }
 

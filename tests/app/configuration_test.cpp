@@ -119,8 +119,8 @@ TEST_F(ConfigurationTest, EveryFieldRoundTrips) {
   s.AlternateRomdir3 = "x\ty/";
   s.Logdir = "#";
   s.Drvdir = "# not a comment #";
-  s.Epmdir = "epm/";
-  s.Stadir = "sta dir/";
+  s.Epmdir = "Frameskip";  // directories that spell keys stay values
+  s.Stadir = "threadPriority";
   s.Frameskip = 7;
   s.VerifyRoms = false;
   s.debugMode = true;

@@ -220,10 +220,20 @@ TEST_F(ReaderTest, QuotedValueCountsAsOneTokenInKeySearches) {
   EXPECT_EQ(readValue(), "DIRECTORY inside");
 }
 
-TEST_F(ReaderTest, ValueSpellingAKeyIsTakenForThatKey) {
+TEST_F(ReaderTest, BareValueSpellingAKeyIsTakenForThatKey) {
   open("GAMENAME DATE DATE 1990");
   findKey("DATE");
   EXPECT_EQ(readValue(), "DATE");
+}
+
+TEST_F(ReaderTest, QuotedValueIsNeverTakenForAKey) {
+  open("Romdir \" Frameskip\" Frameskip 4 \" #\" # \" \" # DATE 1");
+  findKey("Frameskip");
+  EXPECT_EQ(readValue(), "4");
+  findKey("Romdir");
+  EXPECT_EQ(readValue(), "Frameskip");
+  findKey("date");
+  EXPECT_EQ(readValue(), "1");
 }
 
 TEST_F(ReaderTest, SampleDriverFile) {
