@@ -35,10 +35,10 @@ struct ProgramRegion {
 };
 
 struct DataRegion {
-  uint32_t lowAddress;  // 0xFFFFFFFF ends the table
-  uint32_t highAddress; // inclusive
-  void* handler;        // ReadHandler or WriteHandler; null = direct memory
-  void* memory;         // host address of lowAddress for direct memory
+  uint32_t lowAddress;   // 0xFFFFFFFF ends the table
+  uint32_t highAddress;  // inclusive
+  void* handler;         // ReadHandler or WriteHandler; null = direct memory
+  void* memory;          // host address of lowAddress for direct memory
 };
 
 constexpr uint32_t cpuTableEnd = 0xFFFFFFFFu;
@@ -70,14 +70,14 @@ struct CpuContext {
 };
 
 // Results of cpuExec.
-constexpr uint32_t cpuExecBudgetUsed = 0x80000000u;    // budget used up, or stopped
-constexpr uint32_t cpuExecFetchFailed = 0x80000001u;   // PC in no fetch region
-constexpr uint32_t cpuExecHalted = 0xFFFFFFFFu;        // processor halted
+constexpr uint32_t cpuExecBudgetUsed = 0x80000000u;   // budget used up, or stopped
+constexpr uint32_t cpuExecFetchFailed = 0x80000001u;  // PC in no fetch region
+constexpr uint32_t cpuExecHalted = 0xFFFFFFFFu;       // processor halted
 // Any other result: 24-bit address of a RESET met with a null resetHandler.
 
 // Results of cpuReset.
 constexpr int32_t cpuResetStarted = 0;
-constexpr int32_t cpuResetRefused = 1;   // inside cpuExec, no superFetch, or no vector region
+constexpr int32_t cpuResetRefused = 1;  // inside cpuExec, no superFetch, or no vector region
 constexpr int32_t cpuResetOddVector = -1;
 
 // Results of cpuInterrupt.
@@ -86,8 +86,8 @@ constexpr int32_t cpuInterruptAlreadyPending = 1;
 constexpr int32_t cpuInterruptOutOfRange = 2;
 
 // Vector arguments of cpuInterrupt besides 0..255.
-constexpr int32_t cpuAutovector = -1;     // 24 + level
-constexpr int32_t cpuSpuriousVector = -2; // 24
+constexpr int32_t cpuAutovector = -1;      // 24 + level
+constexpr int32_t cpuSpuriousVector = -2;  // 24
 
 int32_t cpuInit();
 int32_t cpuReset();

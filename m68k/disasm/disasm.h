@@ -5,8 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
-// Longest line written, terminator included.
-constexpr size_t disasmLineSize = 48;
+// Longest line written, terminator included: 59 characters, a MOVEM with
+// the longest register list ("D0-D1/D3-D4/D6-D7/A0-A1/A3-A4/A6-A7", 35
+// characters) and an indexed operand.
+constexpr size_t disasmLineSize = 60;
 
 // Longest instruction in bytes: opcode word and two long extensions.
 constexpr int disasmMaxLength = 10;
@@ -29,6 +31,7 @@ int disassemble68kBounded(const uint16_t* words, size_t wordCount, char* out, ui
 const char* formatEffectiveAddress(int field, const uint16_t* ext, int size, int* extensionBytes);
 
 // Append a MOVEM register list at out and return the position after it (the
-// list is terminated there). At most 24 bytes are written.
+// list is terminated there). At most registerListSize bytes are written.
+constexpr size_t registerListSize = 36;
 char* formatRegisterList(char* out, uint16_t mask);              // bit 0 = D0 ... bit 15 = A7
 char* formatRegisterListPredecrement(char* out, uint16_t mask);  // bit 15 = D0 ... bit 0 = A7

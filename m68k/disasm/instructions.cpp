@@ -233,7 +233,7 @@ void registerY(Decoding& d) {
 void movemToMemory(Decoding& d) {
   uint16_t mask = d.words.next();
   int size = d.opcode & 0x40 ? longSize : wordSize;
-  char list[24];
+  char list[registerListSize];
   if (eaMode(d.opcode) == 4) {
     formatRegisterListPredecrement(list, mask);
   } else {
@@ -246,7 +246,7 @@ void movemToMemory(Decoding& d) {
 void movemToRegisters(Decoding& d) {
   uint16_t mask = d.words.next();
   int size = d.opcode & 0x40 ? longSize : wordSize;
-  char list[24];
+  char list[registerListSize];
   formatRegisterList(list, mask);
   emit(d, d.row.name, sizeSuffix[size == longSize ? 2 : 1], "%s,%s",
        formatOperand(eaField(d.opcode), d.words, size), list);

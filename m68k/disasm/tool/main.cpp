@@ -1,5 +1,6 @@
 // stonebreaker-disasm: lists a range of a 68000 ROM image, one instruction a
 // line, in the form of the program's log listings.
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -73,11 +74,11 @@ uint32_t parseAddress(const std::string& option, const std::string& text) {
   if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
     digits = digits.substr(2);
   }
-  if (digits.empty() || digits.size() > 8 ||
-      digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+  if (digits.empty() || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
     fail("bad " + option + " address '" + text + "' (hexadecimal expected)");
   }
-  unsigned long value = strtoul(digits.c_str(), nullptr, 16);
+  digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
+  unsigned long value = digits.size() <= 8 ? strtoul(digits.c_str(), nullptr, 16) : ~0ul;
   if (value > addressSpace) fail(option + " address " + text + " is beyond the 68000's 16 MB");
   return static_cast<uint32_t>(value);
 }
@@ -138,9 +139,9 @@ std::vector<uint8_t> readFile(const std::string& path) {
       fail(path + " is larger than the 68000's 16 MB address space");
     }
   }
-  bool failed = ferror(file);
+  int error = ferror(file) ? errno : 0;
   fclose(file);
-  if (failed) fail("cannot read " + path);
+  if (error) fail("cannot read " + path + ": " + strerror(error));
   return bytes;
 }
 

@@ -1,0 +1,127 @@
+// Lines 9, B, D: ADD, SUB, CMP, ADDA, SUBA, CMPA, ADDX, SUBX, CMPM.
+#include "m68k/alu.h"
+#include "m68k/costs.h"
+
+namespace m68k {
+namespace {
+
+enum ArithOp { kAdd, kSub, kCmp };
+
+// <ea>,Dn
+template <int Op, int Sz, int M>
+SB_HANDLER(arithToRegister) {
+  Step s{pc_, rem_};
+  const uint32_t src = eaRead<M, Sz>(s, lowReg(op));
+  const uint32_t r = highReg(op);
+  const uint32_t d = dreg(r) & kMask<Sz>;
+  if constexpr (Op == kCmp) {
+    cmpFlags<Sz>(d, src);
+    SB_NEXT(s, (Sz == 4 ? 6 : 4) + eaTime(M, Sz));
+  } else {
+    setDreg<Sz>(r, Op == kAdd ? addFlags<Sz>(d, src) : subFlags<Sz>(d, src));
+    SB_NEXT(s, aluToRegisterCost(M, Sz));
+  }
+}
+
+// Dn,<ea>
+template <int Op, int Sz, int M>
+SB_HANDLER(arithToMemory) {
+  Step s{pc_, rem_};
+  const uint32_t src = dreg(highReg(op)) & kMask<Sz>;
+  const uint32_t where = eaAddress<M, Sz>(s, lowReg(op));
+  const uint32_t d = readMem<Sz>(s, where);
+  writeMem<Sz>(s, where, Op == kAdd ? addFlags<Sz>(d, src) : subFlags<Sz>(d, src));
+  SB_NEXT(s, aluToMemoryCost(M, Sz));
+}
+
+// ADDA, SUBA, CMPA: word sources sign-extended, whole An.
+template <int Op, int Sz, int M>
+SB_HANDLER(arithAddress) {
+  Step s{pc_, rem_};
+  const uint32_t src = signExtend<Sz>(eaRead<M, Sz>(s, lowReg(op)));
+  uint32_t& a = areg(highReg(op));
+  if constexpr (Op == kCmp) {
+    cmpFlags<4>(a, src);
+    SB_NEXT(s, 6 + eaTime(M, Sz));
+  } else {
+    a = Op == kAdd ? a + src : a - src;
+    SB_NEXT(s, addressArithCost(M, Sz));
+  }
+}
+
+// ADDX, SUBX: Dy,Dx or -(Ay),-(Ax).
+template <bool Add, int Sz, bool Memory>
+SB_HANDLER(arithExtended) {
+  Step s{pc_, rem_};
+  const uint32_t rx = highReg(op), ry = lowReg(op);
+  if constexpr (Memory) {
+    const uint32_t src = readMem<Sz>(s, areg(ry) -= addressStep<Sz>(ry));
+    const uint32_t where = areg(rx) -= addressStep<Sz>(rx);
+    const uint32_t d = readMem<Sz>(s, where);
+    writeMem<Sz>(s, where, Add ? addFlags<Sz, true>(d, src, g.x) : subFlags<Sz, true>(d, src, g.x));
+    SB_NEXT(s, Sz == 4 ? 30 : 18);
+  } else {
+    const uint32_t src = dreg(ry) & kMask<Sz>, d = dreg(rx) & kMask<Sz>;
+    setDreg<Sz>(rx, Add ? addFlags<Sz, true>(d, src, g.x) : subFlags<Sz, true>(d, src, g.x));
+    SB_NEXT(s, Sz == 4 ? 8 : 4);
+  }
+}
+
+// CMPM (Ay)+,(Ax)+
+template <int Sz>
+SB_HANDLER(cmpm) {
+  Step s{pc_, rem_};
+  const uint32_t src = eaRead<kPostInc, Sz>(s, lowReg(op));
+  const uint32_t d = eaRead<kPostInc, Sz>(s, highReg(op));
+  cmpFlags<Sz>(d, src);
+  SB_NEXT(s, Sz == 4 ? 20 : 12);
+}
+
+template <int Op>
+void bindArithOp(const char* toRegister, const char* toMemory, const char* wordAddress,
+                 const char* longAddress) {
+  forSizes([&](auto size) {
+    constexpr int Sz = decltype(size)::value;
+    forModes([&](auto mode) {
+      constexpr int M = decltype(mode)::value;
+      constexpr int ext = extensionBytes(M, Sz);
+      if constexpr (!(M == kAn && Sz == 1)) {
+        bind(withModes(toRegister, Sz, M).text, &arithToRegister<Op, Sz, M>, 2 + ext);
+      }
+      if constexpr (Op != kCmp && isMemoryAlterable(M)) {
+        bind(withModes(toMemory, Sz, M).text, &arithToMemory<Op, Sz, M>, 2 + ext);
+      }
+      if constexpr (Sz != 1) {
+        bind(withModes(Sz == 2 ? wordAddress : longAddress, 0, M).text, &arithAddress<Op, Sz, M>,
+             2 + ext);
+      }
+    });
+  });
+}
+
+template <bool Add>
+void bindExtended(const char* registers, const char* memory) {
+  forSizes([&](auto size) {
+    constexpr int Sz = decltype(size)::value;
+    bind(withModes(registers, Sz, -1).text, &arithExtended<Add, Sz, false>, 2);
+    bind(withModes(memory, Sz, -1).text, &arithExtended<Add, Sz, true>, 2);
+  });
+}
+
+}  // namespace
+
+void bindArith() {
+  bindArithOp<kAdd>("1101 ---0 ss eeeeee", "1101 ---1 ss eeeeee", "1101 ---0 11 eeeeee",
+                    "1101 ---1 11 eeeeee");
+  bindArithOp<kSub>("1001 ---0 ss eeeeee", "1001 ---1 ss eeeeee", "1001 ---0 11 eeeeee",
+                    "1001 ---1 11 eeeeee");
+  bindArithOp<kCmp>("1011 ---0 ss eeeeee", nullptr, "1011 ---0 11 eeeeee", "1011 ---1 11 eeeeee");
+  bindExtended<true>("1101 ---1 ss00 0---", "1101 ---1 ss00 1---");
+  bindExtended<false>("1001 ---1 ss00 0---", "1001 ---1 ss00 1---");
+  forSizes([&](auto size) {
+    constexpr int Sz = decltype(size)::value;
+    bind(withModes("1011 ---1 ss00 1---", Sz, -1).text, &cmpm<Sz>, 2);
+  });
+}
+
+}  // namespace m68k

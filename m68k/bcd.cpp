@@ -1,0 +1,89 @@
+// ABCD, SBCD, NBCD: binary sum or difference with the half carry, then the
+// decimal adjustment.
+#include "m68k/costs.h"
+
+namespace m68k {
+namespace {
+
+SB_INLINE uint32_t bcdAdd(uint32_t dst, uint32_t src) {
+  const uint32_t sum = dst + src + g.x;
+  const bool half = (dst & 0x0F) + (src & 0x0F) + g.x > 0x0F;
+  uint32_t a = sum;
+  if ((a & 0x0F) > 9 || half) a += 6;
+  uint32_t carry = 0;
+  if (sum > 0x99) {  // includes the carry out of bit 7
+    a += 0x60;
+    carry = 1;
+  }
+  a &= 0xFF;
+  g.c = g.x = uint8_t(carry);
+  g.n = uint8_t(a >> 7);
+  g.v = 0;
+  if (a) g.z = 0;
+  return a;
+}
+
+SB_INLINE uint32_t bcdSub(uint32_t dst, uint32_t src) {
+  const uint32_t difference = (dst - src - g.x) & 0xFF;
+  const bool half = (dst & 0x0F) < (src & 0x0F) + g.x;
+  const bool borrow = dst < src + g.x;
+  uint32_t a = difference;
+  uint32_t carry = borrow;
+  if ((a & 0x0F) > 9 || half) {
+    if (a < 6) carry = 1;
+    a -= 6;
+  }
+  if (difference > 0x99 || borrow) {
+    a -= 0x60;
+    carry = 1;
+  }
+  a &= 0xFF;
+  g.c = g.x = uint8_t(carry);
+  g.n = uint8_t(a >> 7);
+  g.v = 0;
+  if (a) g.z = 0;
+  return a;
+}
+
+template <bool Add, bool Memory>
+SB_HANDLER(bcd) {
+  Step s{pc_, rem_};
+  const uint32_t rx = highReg(op), ry = lowReg(op);
+  if constexpr (Memory) {
+    const uint32_t src = readByte(s, areg(ry) -= addressStep<1>(ry));
+    const uint32_t where = areg(rx) -= addressStep<1>(rx);
+    const uint32_t d = readByte(s, where);
+    writeByte(s, where, Add ? bcdAdd(d, src) : bcdSub(d, src));
+    SB_NEXT(s, 18);
+  } else {
+    const uint32_t src = dreg(ry) & 0xFF, d = dreg(rx) & 0xFF;
+    setDreg<1>(rx, Add ? bcdAdd(d, src) : bcdSub(d, src));
+    SB_NEXT(s, 6);
+  }
+}
+
+template <int M>
+SB_HANDLER(nbcd) {
+  Step s{pc_, rem_};
+  const uint32_t where = rmwLocate<M, 1>(s, lowReg(op));
+  const uint32_t d = rmwRead<M, 1>(s, where);
+  rmwWrite<M, 1>(s, where, bcdSub(0, d));
+  SB_NEXT(s, M == kDn ? 6 : 8 + eaTime(M, 1));
+}
+
+}  // namespace
+
+void bindBcd() {
+  bind("1100 ---1 0000 0---", &bcd<true, false>, 2);
+  bind("1100 ---1 0000 1---", &bcd<true, true>, 2);
+  bind("1000 ---1 0000 0---", &bcd<false, false>, 2);
+  bind("1000 ---1 0000 1---", &bcd<false, true>, 2);
+  forModes([&](auto mode) {
+    constexpr int M = decltype(mode)::value;
+    if constexpr (isDataAlterable(M)) {
+      bind(withModes("0100 1000 00 eeeeee", 0, M).text, &nbcd<M>, 2 + extensionBytes(M, 1));
+    }
+  });
+}
+
+}  // namespace m68k

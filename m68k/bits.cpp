@@ -1,0 +1,106 @@
+// Line 0 bit operations (BTST, BCHG, BCLR, BSET with a static or dynamic
+// bit number) and MOVEP.
+#include "m68k/costs.h"
+
+namespace m68k {
+namespace {
+
+enum BitOp { kBtst, kBchg, kBclr, kBset };
+
+template <int Op, bool Static>
+constexpr int bitRegisterCost() {
+  constexpr int costs[2][4] = {{6, 8, 10, 8}, {10, 12, 14, 12}};
+  return costs[Static][Op];
+}
+template <int Op, bool Static, int M>
+constexpr int bitMemoryCost() {
+  if constexpr (Op == kBtst)
+    return (Static ? 8 : 4) + eaTime(M, 1);
+  else
+    return (Static ? 12 : 8) + eaTime(M, 1);
+}
+
+template <int Op>
+SB_INLINE uint32_t changeBit(uint32_t v, uint32_t mask) {
+  g.z = (v & mask) == 0;
+  if constexpr (Op == kBchg)
+    return v ^ mask;
+  else if constexpr (Op == kBclr)
+    return v & ~mask;
+  else
+    return v | mask;
+}
+
+// Bit number from the extension word (static) or from Dn (dynamic): modulo
+// 32 on a data register, modulo 8 on memory.
+template <int Op, bool Static, int M>
+SB_HANDLER(bitOperation) {
+  Step s{pc_, rem_};
+  const uint32_t number = Static ? fetch16(s) : dreg(highReg(op));
+  if constexpr (M == kDn) {
+    const uint32_t mask = 1u << (number & 31);
+    uint32_t& d = dreg(lowReg(op));
+    if constexpr (Op == kBtst)
+      g.z = (d & mask) == 0;
+    else
+      d = changeBit<Op>(d, mask);
+    SB_NEXT(s, (bitRegisterCost<Op, Static>()));
+  } else {
+    const uint32_t mask = 1u << (number & 7);
+    if constexpr (Op == kBtst) {
+      g.z = (eaRead<M, 1>(s, lowReg(op)) & mask) == 0;
+    } else {
+      const uint32_t where = eaAddress<M, 1>(s, lowReg(op));
+      writeByte(s, where, changeBit<Op>(readByte(s, where), mask));
+    }
+    SB_NEXT(s, (bitMemoryCost<Op, Static, M>()));
+  }
+}
+
+// MOVEP: bytes at every other address, high byte first.
+template <bool ToMemory, int Sz>
+SB_HANDLER(movep) {
+  Step s{pc_, rem_};
+  uint32_t a = areg(lowReg(op)) + uint32_t(int32_t(int16_t(fetch16(s))));
+  const uint32_t r = highReg(op);
+  if constexpr (ToMemory) {
+    const uint32_t v = dreg(r);
+    for (int shift = Sz * 8 - 8; shift >= 0; shift -= 8, a += 2) writeByte(s, a, v >> shift);
+  } else {
+    uint32_t v = 0;
+    for (int i = 0; i < Sz; ++i, a += 2) v = (v << 8) | readByte(s, a);
+    setDreg<Sz>(r, v);
+  }
+  SB_NEXT(s, Sz == 4 ? 24 : 16);
+}
+
+template <int Op, bool Static>
+void bindBitOp(const char* pattern) {
+  forModes([&](auto mode) {
+    constexpr int M = decltype(mode)::value;
+    constexpr bool legal = Op == kBtst ? isData(M) : isDataAlterable(M);
+    if constexpr (legal) {
+      bind(withModes(pattern, 0, M).text, &bitOperation<Op, Static, M>,
+           2 + (Static ? 2 : 0) + extensionBytes(M, 1));
+    }
+  });
+}
+
+}  // namespace
+
+void bindBits() {
+  bindBitOp<kBtst, true>("0000 1000 00 eeeeee");
+  bindBitOp<kBchg, true>("0000 1000 01 eeeeee");
+  bindBitOp<kBclr, true>("0000 1000 10 eeeeee");
+  bindBitOp<kBset, true>("0000 1000 11 eeeeee");
+  bindBitOp<kBtst, false>("0000 ---1 00 eeeeee");
+  bindBitOp<kBchg, false>("0000 ---1 01 eeeeee");
+  bindBitOp<kBclr, false>("0000 ---1 10 eeeeee");
+  bindBitOp<kBset, false>("0000 ---1 11 eeeeee");
+  bind("0000 ---1 00 001 ---", &movep<false, 2>, 4);
+  bind("0000 ---1 01 001 ---", &movep<false, 4>, 4);
+  bind("0000 ---1 10 001 ---", &movep<true, 2>, 4);
+  bind("0000 ---1 11 001 ---", &movep<true, 4>, 4);
+}
+
+}  // namespace m68k

@@ -1,0 +1,383 @@
+// Inside the 68000 core: the run state, the threaded dispatch and the inline
+// memory and register accessors that every instruction handler uses.
+//
+// Handlers run as a chain of tail calls: each one does its instruction,
+// charges its cost against `rem` and jumps straight into the handler of the
+// next opcode word while `rem` stays >= 0. The host instruction pointer and
+// the remaining budget travel in registers (the handler's arguments); they are
+// written to the run state only when the chain ends or before a memory
+// handler is called.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "m68k/cpu.h"
+
+#define SB_INLINE inline __attribute__((always_inline))
+#define SB_NOINLINE __attribute__((noinline))
+#define SB_LIKELY(x) __builtin_expect(!!(x), 1)
+#define SB_UNLIKELY(x) __builtin_expect(!!(x), 0)
+#if defined(__clang__)
+#define SB_MUSTTAIL [[clang::musttail]]
+#else
+#define SB_MUSTTAIL
+#endif
+
+namespace m68k {
+
+// An opcode handler: host PC just past the opcode word, remaining budget,
+// the opcode word itself.
+using Handler = void (*)(uintptr_t pc, int32_t rem, uint32_t op);
+#define SB_HANDLER(name) void name(uintptr_t pc_, int32_t rem_, uint32_t op)
+
+extern Handler opcodeTable[65536];
+// Length in bytes of the instruction each opcode word starts (opcode and
+// extension words), checked against the fetch window before it runs.
+extern uint8_t opcodeLength[65536];
+
+// Page index of a data table: for each 4 KiB page, host address minus
+// 68000 address when one direct entry with an even start serves the whole
+// page as the first match, kSlowPage otherwise (linear search).
+constexpr uintptr_t kSlowPage = ~uintptr_t(0);
+enum MapKind { kReadByte, kReadWord, kWriteByte, kWriteWord };
+
+// Status register bits.
+constexpr uint16_t kSrTrace = 0x8000;
+constexpr uint16_t kSrSuper = 0x2000;
+constexpr uint16_t kSrSystemMask = 0xA700;  // T, S and the interrupt mask
+
+struct RunState {
+  CpuContext ctx;
+  const uintptr_t* page[4];  // page indexes of the four current data tables
+  uintptr_t base;            // host PC - base = 68000 PC (32 bits, top byte carried)
+  uintptr_t fetchLo;         // host address of the window start
+  uintptr_t fetchSafe;       // host PC - fetchLo <= fetchSafe: a whole instruction fits
+  uint32_t windowFirst, windowLast;
+  // Live condition codes, one byte each (0 or 1).
+  uint8_t c, v, z, n, x;
+  bool executing;
+  bool fetchFailed;
+  bool tracePending;
+  bool stopRequested;  // the chain ended for a reason other than the budget
+  uint32_t stopResult;
+  int32_t cyclesRequested;
+  int32_t cyclesDeferred;
+  uintptr_t hostPc;  // where the chain ended
+  int32_t remaining;
+  uintptr_t savedPc;  // slice as seen by a memory or reset handler
+  int32_t savedRem;
+};
+
+extern RunState g;
+
+// The live part of a running instruction.
+struct Step {
+  uintptr_t pc;
+  int32_t rem;
+};
+
+// ---- chain control (engine.cpp) ----
+void endChain(uintptr_t pc, int32_t rem, uint32_t op);
+void startChain(uintptr_t pc, int32_t rem, uint32_t op);
+void fetchSlow(uintptr_t pc, int32_t rem, uint32_t op);
+// After a write of the system byte: interrupt check and trace set-up.
+void recheck(uintptr_t pc, int32_t rem, uint32_t op);
+
+// Charges the cost, then runs the next instruction or ends the slice.
+#define SB_NEXT(s, cost)                                                           \
+  do {                                                                             \
+    (s).rem -= (cost);                                                             \
+    if (SB_UNLIKELY((s).rem < 0)) return ::m68k::endChain((s).pc, (s).rem, 0);     \
+    if (SB_UNLIKELY((s).pc - ::m68k::g.fetchLo > ::m68k::g.fetchSafe)) {           \
+      SB_MUSTTAIL return ::m68k::fetchSlow((s).pc, (s).rem, 0);                    \
+    }                                                                              \
+    uint32_t nextOp_ = ::m68k::load16((s).pc);                                     \
+    SB_MUSTTAIL return ::m68k::opcodeTable[nextOp_]((s).pc + 2, (s).rem, nextOp_); \
+  } while (0)
+
+// Charges the cost and goes through the interrupt and trace re-check.
+#define SB_RECHECK(s, cost)                                 \
+  do {                                                      \
+    (s).rem -= (cost);                                      \
+    SB_MUSTTAIL return ::m68k::recheck((s).pc, (s).rem, 0); \
+  } while (0)
+
+// Ends the slice now with a result other than the budget one.
+#define SB_STOP(s, result)                       \
+  do {                                           \
+    ::m68k::g.stopRequested = true;              \
+    ::m68k::g.stopResult = (result);             \
+    return ::m68k::endChain((s).pc, (s).rem, 0); \
+  } while (0)
+
+// ---- host memory ----
+SB_INLINE uint32_t load16(uintptr_t p) {
+  uint16_t w;
+  std::memcpy(&w, reinterpret_cast<const void*>(p), 2);
+  return w;
+}
+// A 68000 long: two host words, the first one is the high half.
+SB_INLINE uint32_t load32(uintptr_t p) {
+  uint32_t x;
+  std::memcpy(&x, reinterpret_cast<const void*>(p), 4);
+  return (x << 16) | (x >> 16);
+}
+SB_INLINE void store16(uintptr_t p, uint32_t v) {
+  uint16_t w = uint16_t(v);
+  std::memcpy(reinterpret_cast<void*>(p), &w, 2);
+}
+SB_INLINE void store32(uintptr_t p, uint32_t v) {
+  uint32_t x = (v << 16) | (v >> 16);
+  std::memcpy(reinterpret_cast<void*>(p), &x, 4);
+}
+
+// ---- instruction stream ----
+SB_INLINE uint32_t fetch16(Step& s) {
+  uint32_t w = load16(s.pc);
+  s.pc += 2;
+  return w;
+}
+SB_INLINE uint32_t fetch32(Step& s) {
+  uint32_t l = load32(s.pc);
+  s.pc += 4;
+  return l;
+}
+SB_INLINE uint32_t pcOf(uintptr_t hostPc) {
+  return uint32_t(hostPc - g.base);
+}
+
+// ---- map lookup (memory.cpp) ----
+bool rebase(uint32_t pc);
+void refreshPageIndexes();
+void dropPageIndexes();
+uint32_t slowReadByte(uint32_t a);
+uint32_t slowReadWord(uint32_t a);
+uint32_t slowReadLong(uint32_t a);
+void slowWriteByte(uint32_t a, uint32_t v);
+void slowWriteWord(uint32_t a, uint32_t v);
+void slowWriteLong(uint32_t a, uint32_t v);
+
+// Accesses for core code that has already saved the slice (exceptions).
+SB_INLINE uint32_t rawReadWord(uint32_t a) {
+  a &= 0xFFFFFF;
+  uintptr_t d = g.page[kReadWord][a >> 12];
+  if (SB_LIKELY(d != kSlowPage && (a & 0xFFF) != 0xFFF)) return load16(d + a);
+  return slowReadWord(a);
+}
+SB_INLINE uint32_t rawReadLong(uint32_t a) {
+  a &= 0xFFFFFF;
+  uintptr_t d = g.page[kReadWord][a >> 12];
+  if (SB_LIKELY(d != kSlowPage && (a & 0xFFF) <= 0xFFC)) return load32(d + a);
+  return slowReadLong(a);
+}
+SB_INLINE void rawWriteWord(uint32_t a, uint32_t v) {
+  a &= 0xFFFFFF;
+  uintptr_t d = g.page[kWriteWord][a >> 12];
+  if (SB_LIKELY(d != kSlowPage && (a & 0xFFF) != 0xFFF)) return store16(d + a, v);
+  slowWriteWord(a, v);
+}
+SB_INLINE void rawWriteLong(uint32_t a, uint32_t v) {
+  a &= 0xFFFFFF;
+  uintptr_t d = g.page[kWriteWord][a >> 12];
+  if (SB_LIKELY(d != kSlowPage && (a & 0xFFF) <= 0xFFC)) return store32(d + a, v);
+  slowWriteLong(a, v);
+}
+
+// Accesses for handlers: the slow path may call a client handler, so the
+// slice is saved for it and the budget taken back afterwards (the handler
+// may have ended the slice).
+SB_INLINE void saveSlice(const Step& s) {
+  g.savedPc = s.pc;
+  g.savedRem = s.rem;
+}
+SB_INLINE uint32_t restoreSlice(Step& s, uint32_t v) {
+  s.rem = g.savedRem;
+  return v;
+}
+
+SB_INLINE uint32_t readByte(Step& s, uint32_t a) {
+  a &= 0xFFFFFF;
+  uintptr_t d = g.page[kReadByte][a >> 12];
+  if (SB_LIKELY(d != kSlowPage)) return *reinterpret_cast<const uint8_t*>(d + (a ^ 1));
+  saveSlice(s);
+  return restoreSlice(s, slowReadByte(a));
+}
+SB_INLINE uint32_t readWord(Step& s, uint32_t a) {
+  a &= 0xFFFFFF;
+  uintptr_t d = g.page[kReadWord][a >> 12];
+  if (SB_LIKELY(d != kSlowPage && (a & 0xFFF) != 0xFFF)) return load16(d + a);
+  saveSlice(s);
+  return restoreSlice(s, slowReadWord(a));
+}
+SB_INLINE uint32_t readLong(Step& s, uint32_t a) {
+  a &= 0xFFFFFF;
+  uintptr_t d = g.page[kReadWord][a >> 12];
+  if (SB_LIKELY(d != kSlowPage && (a & 0xFFF) <= 0xFFC)) return load32(d + a);
+  saveSlice(s);
+  return restoreSlice(s, slowReadLong(a));
+}
+SB_INLINE void writeByte(Step& s, uint32_t a, uint32_t v) {
+  a &= 0xFFFFFF;
+  uintptr_t d = g.page[kWriteByte][a >> 12];
+  if (SB_LIKELY(d != kSlowPage)) {
+    *reinterpret_cast<uint8_t*>(d + (a ^ 1)) = uint8_t(v);
+    return;
+  }
+  saveSlice(s);
+  slowWriteByte(a, v & 0xFF);
+  restoreSlice(s, 0);
+}
+SB_INLINE void writeWord(Step& s, uint32_t a, uint32_t v) {
+  a &= 0xFFFFFF;
+  uintptr_t d = g.page[kWriteWord][a >> 12];
+  if (SB_LIKELY(d != kSlowPage && (a & 0xFFF) != 0xFFF)) return store16(d + a, v);
+  saveSlice(s);
+  slowWriteWord(a, v & 0xFFFF);
+  restoreSlice(s, 0);
+}
+SB_INLINE void writeLong(Step& s, uint32_t a, uint32_t v) {
+  a &= 0xFFFFFF;
+  uintptr_t d = g.page[kWriteWord][a >> 12];
+  if (SB_LIKELY(d != kSlowPage && (a & 0xFFF) <= 0xFFC)) return store32(d + a, v);
+  saveSlice(s);
+  slowWriteLong(a, v);
+  restoreSlice(s, 0);
+}
+
+template <int Sz>
+SB_INLINE uint32_t readMem(Step& s, uint32_t a) {
+  if constexpr (Sz == 1)
+    return readByte(s, a);
+  else if constexpr (Sz == 2)
+    return readWord(s, a);
+  else
+    return readLong(s, a);
+}
+template <int Sz>
+SB_INLINE void writeMem(Step& s, uint32_t a, uint32_t v) {
+  if constexpr (Sz == 1)
+    writeByte(s, a, v);
+  else if constexpr (Sz == 2)
+    writeWord(s, a, v);
+  else
+    writeLong(s, a, v);
+}
+
+// ---- registers ----
+SB_INLINE uint32_t& dreg(uint32_t r) {
+  return g.ctx.dreg[r];
+}
+SB_INLINE uint32_t& areg(uint32_t r) {
+  return g.ctx.areg[r];
+}
+static_assert(offsetof(CpuContext, areg) == offsetof(CpuContext, dreg) + 32);
+// D0-D7 then A0-A7 as one array of 16, as index words number them.
+SB_INLINE uint32_t reg16(uint32_t i) {
+  uint32_t v;
+  std::memcpy(&v, reinterpret_cast<const char*>(&g.ctx) + offsetof(CpuContext, dreg) + 4 * i, 4);
+  return v;
+}
+SB_INLINE void setReg16(uint32_t i, uint32_t v) {
+  std::memcpy(reinterpret_cast<char*>(&g.ctx) + offsetof(CpuContext, dreg) + 4 * i, &v, 4);
+}
+
+// ---- sizes ----
+template <int Sz>
+constexpr uint32_t kMask = Sz == 1   ? 0xFFu
+                           : Sz == 2 ? 0xFFFFu
+                                     : 0xFFFFFFFFu;
+template <int Sz>
+constexpr uint32_t kMsb = Sz == 1   ? 0x80u
+                          : Sz == 2 ? 0x8000u
+                                    : 0x80000000u;
+template <int Sz>
+constexpr int kBits = Sz * 8;
+
+template <int Sz>
+SB_INLINE uint32_t signExtend(uint32_t v) {
+  if constexpr (Sz == 1)
+    return uint32_t(int32_t(int8_t(v)));
+  else if constexpr (Sz == 2)
+    return uint32_t(int32_t(int16_t(v)));
+  else
+    return v;
+}
+template <int Sz>
+SB_INLINE void setDreg(uint32_t r, uint32_t v) {
+  if constexpr (Sz == 4)
+    g.ctx.dreg[r] = v;
+  else
+    g.ctx.dreg[r] = (g.ctx.dreg[r] & ~kMask<Sz>) | (v & kMask<Sz>);
+}
+
+// ---- condition codes ----
+SB_INLINE void setCVZN(uint32_t c, uint32_t v, uint32_t z, uint32_t n) {
+  g.c = uint8_t(c);
+  g.v = uint8_t(v);
+  g.z = uint8_t(z);
+  g.n = uint8_t(n);
+}
+// N and Z from a result, V and C cleared (moves and logic).
+template <int Sz>
+SB_INLINE void setLogic(uint32_t r) {
+  setCVZN(0, 0, (r & kMask<Sz>) == 0, (r & kMsb<Sz>) != 0);
+}
+SB_INLINE uint16_t composeSr() {
+  return uint16_t((g.ctx.sr & kSrSystemMask) | (g.x << 4) | (g.n << 3) | (g.z << 2) | (g.v << 1) |
+                  g.c);
+}
+SB_INLINE void unpackFlags(uint32_t ccr) {
+  g.x = (ccr >> 4) & 1;
+  g.n = (ccr >> 3) & 1;
+  g.z = (ccr >> 2) & 1;
+  g.v = (ccr >> 1) & 1;
+  g.c = ccr & 1;
+}
+
+// ---- engine services for handlers (engine.cpp) ----
+// Takes exception `vector` stacking framePc; returns the slice with the new
+// PC re-based when needed. The caller charges the cost.
+Step raiseException(Step s, uint32_t vector, uint32_t framePc);
+// Moves the PC to target outside the fetch window (re-base).
+Step farJump(Step s, uint32_t target);
+// Write of the whole status register (system byte and condition codes).
+void writeSr(uint32_t value);
+
+// Moves the PC to an absolute target, re-basing only when it leaves the window.
+SB_INLINE void jumpTo(Step& s, uint32_t target) {
+  if (SB_LIKELY(target >= g.windowFirst && target <= g.windowLast)) {
+    s.pc = g.base + target;
+    return;
+  }
+  s = farJump(s, target);
+}
+
+// Exception costs.
+constexpr int kExceptionCost = 34;
+constexpr int kInterruptCost = 44;
+
+// ---- table building (patterns.cpp) ----
+// Binds every opcode word that matches `pattern` ("0101 ---0 ss-- ----":
+// 0 and 1 fixed, anything else free, blanks ignored) to `handler`.
+void bind(const char* pattern, Handler handler, int length);
+// The handler of the words that no family implements (illegal instruction).
+Handler unimplementedHandler();
+// The families; each binds its patterns.
+void bindImmediate();
+void bindBits();
+void bindMove();
+void bindUnary();
+void bindSystem();
+void bindControl();
+void bindQuick();
+void bindBranch();
+void bindArith();
+void bindLogic();
+void bindMulDiv();
+void bindBcd();
+void bindShift();
+void bindExceptions();
+
+}  // namespace m68k

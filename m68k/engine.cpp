@@ -1,0 +1,439 @@
+// The execution engine: the opcode table, the run loop with its slice-end
+// processing, exceptions, interrupts, trace, and the operations of cpu.h.
+#include <cstring>
+#include <utility>
+
+#include "m68k/core.h"
+
+namespace m68k {
+
+RunState g;
+Handler opcodeTable[65536];
+uint8_t opcodeLength[65536];
+
+namespace {
+
+constexpr uint8_t kStoppedBit = 1;
+constexpr uint32_t kVectorTrace = 9;
+
+SB_INLINE uint32_t interruptMask() {
+  return (g.ctx.sr >> 8) & 7;
+}
+
+// Level 7 is taken whatever the mask; others only above it.
+SB_INLINE bool interruptDue() {
+  const uint32_t pending = g.ctx.interrupts[0] & 0xFE;
+  return (pending & 0x80) || (pending >> (interruptMask() + 1)) != 0;
+}
+
+// Copies the table set of the mode into the current pointers.
+void selectMaps(bool supervisor) {
+  CpuContext& c = g.ctx;
+  if (supervisor) {
+    c.fetch = c.superFetch;
+    c.readByte = c.superReadByte;
+    c.readWord = c.superReadWord;
+    c.writeByte = c.superWriteByte;
+    c.writeWord = c.superWriteWord;
+  } else {
+    c.fetch = c.userFetch;
+    c.readByte = c.userReadByte;
+    c.readWord = c.userReadWord;
+    c.writeByte = c.userWriteByte;
+    c.writeWord = c.userWriteWord;
+  }
+  refreshPageIndexes();
+}
+
+void switchMode(bool supervisor) {
+  std::swap(g.ctx.areg[7], g.ctx.otherSp);
+  selectMaps(supervisor);
+}
+
+// Exception processing up to the new PC, which the caller re-bases. The
+// slice must be saved (savedPc, savedRem) by the caller: the vector read and
+// the frame writes may reach client handlers.
+uint32_t exceptionEntry(uint32_t vector, uint32_t framePc) {
+  CpuContext& c = g.ctx;
+  c.interrupts[0] &= uint8_t(~kStoppedBit);
+  const uint32_t newPc = rawReadLong(vector * 4);
+  const uint16_t oldSr = composeSr();
+  if (!(c.sr & kSrSuper)) {
+    c.sr |= kSrSuper;
+    switchMode(true);
+  }
+  c.sr &= 0x27FF;  // T cleared; S and the mask kept
+  g.tracePending = false;
+  rawWriteLong(c.areg[7] - 4, framePc);
+  rawWriteWord(c.areg[7] - 6, oldSr);
+  c.areg[7] -= 6;
+  return newPc;
+}
+
+// Takes the highest pending interrupt the mask allows, if any; the slice is
+// saved by the caller. Returns whether one was taken.
+bool serviceInterrupts(uint32_t framePc, uint32_t& newPc) {
+  CpuContext& c = g.ctx;
+  const uint32_t mask = interruptMask();
+  for (uint32_t level = 7; level >= 1; --level) {
+    if (level != 7 && level <= mask) break;
+    if (!(c.interrupts[0] & (1u << level))) continue;
+    c.interrupts[0] &= uint8_t(~(1u << level));
+    newPc = exceptionEntry(c.interrupts[level], framePc);
+    c.sr = uint16_t((c.sr & ~0x0700) | (level << 8));
+    return true;
+  }
+  return false;
+}
+
+// Interrupt check with re-base (start of a slice, slice end, re-check).
+Step interruptCheck(Step s) {
+  g.savedPc = s.pc;
+  g.savedRem = s.rem;
+  uint32_t newPc;
+  const bool taken = serviceInterrupts(pcOf(s.pc), newPc);
+  s.rem = g.savedRem;
+  if (taken) {
+    s.rem -= kInterruptCost;
+    rebase(newPc);
+    s.pc = g.base + newPc;
+  }
+  return s;
+}
+
+uint32_t packFlags() {
+  return uint32_t(g.x << 4 | g.n << 3 | g.z << 2 | g.v << 1 | g.c);
+}
+
+}  // namespace
+
+// ---- chain ----
+
+void endChain(uintptr_t pc, int32_t rem, uint32_t) {
+  g.hostPc = pc;
+  g.remaining = rem;
+}
+
+void startChain(uintptr_t pc, int32_t rem, uint32_t) {
+  if (SB_UNLIKELY(pc - g.fetchLo > g.fetchSafe)) {
+    SB_MUSTTAIL return fetchSlow(pc, rem, 0);
+  }
+  const uint32_t op = load16(pc);
+  SB_MUSTTAIL return opcodeTable[op](pc + 2, rem, op);
+}
+
+namespace {
+bool fitsWindow(uint32_t address, uint32_t length) {
+  return address >= g.windowFirst && uint64_t(address) + length - 1 <= g.windowLast;
+}
+// The whole instruction at address lies in the fetch window.
+bool instructionFits(uint32_t address) {
+  return fitsWindow(address, 2) && fitsWindow(address, opcodeLength[load16(g.base + address)]);
+}
+}  // namespace
+
+// Near the end of the fetch window, or outside it after sequential code or
+// a relative branch left it: the instruction runs only when all its words
+// lie in one fetch region; otherwise the slice ends as for an unmapped PC.
+void fetchSlow(uintptr_t pc, int32_t rem, uint32_t) {
+  const uint32_t address = pcOf(pc);
+  if (!instructionFits(address)) {
+    if (!rebase(address) || !instructionFits(address)) {
+      g.fetchFailed = true;
+      g.stopRequested = true;
+      g.stopResult = cpuExecFetchFailed;
+      return endChain(g.base + address, rem, 0);
+    }
+    pc = g.base + address;
+  }
+  const uint32_t op = load16(pc);
+  SB_MUSTTAIL return opcodeTable[op](pc + 2, rem, op);
+}
+
+void recheck(uintptr_t pc, int32_t rem, uint32_t) {
+  if (rem < 0) return endChain(pc, rem, 0);
+  Step s{pc, rem};
+  if (interruptDue()) {
+    s = interruptCheck(s);
+    if (g.fetchFailed) SB_STOP(s, cpuExecFetchFailed);
+  }
+  g.tracePending = (g.ctx.sr & kSrTrace) != 0;
+  if (g.tracePending) {
+    g.cyclesDeferred += s.rem + 1;
+    s.rem = -1;
+  }
+  SB_MUSTTAIL return startChain(s.pc, s.rem, 0);
+}
+
+// ---- services for handlers ----
+
+Step raiseException(Step s, uint32_t vector, uint32_t framePc) {
+  g.savedPc = s.pc;
+  g.savedRem = s.rem;
+  const uint32_t newPc = exceptionEntry(vector, framePc);
+  s.rem = g.savedRem;
+  jumpTo(s, newPc);
+  return s;
+}
+
+Step farJump(Step s, uint32_t target) {
+  if (!rebase(target)) {
+    // The slice ends after this instruction; only the cycles used count.
+    s.rem -= g.cyclesRequested;
+    g.cyclesRequested = 0;
+  }
+  s.pc = g.base + target;
+  return s;
+}
+
+void writeSr(uint32_t value) {
+  CpuContext& c = g.ctx;
+  const bool super = (value & kSrSuper) != 0;
+  if (super != ((c.sr & kSrSuper) != 0)) {
+    c.sr = uint16_t((c.sr & ~kSrSuper) | (value & kSrSuper));
+    switchMode(super);
+  }
+  c.sr = uint16_t(value & (kSrSystemMask | 0x1F));
+  unpackFlags(value);
+}
+
+// ---- operations ----
+
+}  // namespace m68k
+
+using namespace m68k;
+
+namespace {
+
+void exitCleanup() {
+  g.executing = false;
+  g.fetchFailed = false;
+  g.stopRequested = false;
+  g.cyclesRequested = 0;
+  g.cyclesDeferred = 0;
+  g.savedRem = -1;
+}
+
+}  // namespace
+
+int32_t cpuInit() {
+  for (uint32_t op = 0; op < 65536; ++op) {
+    opcodeTable[op] = nullptr;
+    opcodeLength[op] = 2;
+  }
+  bindExceptions();  // every word the families leave raises illegal instruction
+  bindImmediate();
+  bindBits();
+  bindMove();
+  bindUnary();
+  bindSystem();
+  bindControl();
+  bindQuick();
+  bindBranch();
+  bindArith();
+  bindLogic();
+  bindMulDiv();
+  bindBcd();
+  bindShift();
+  dropPageIndexes();
+  g.savedRem = -1;
+  return 0;
+}
+
+int32_t cpuReset() {
+  CpuContext& c = g.ctx;
+  if (g.executing || !c.superFetch) return cpuResetRefused;
+  g.tracePending = false;
+  g.fetchFailed = false;
+  g.stopRequested = false;
+  std::memset(c.dreg, 0, sizeof c.dreg);
+  std::memset(c.areg, 0, sizeof c.areg);
+  c.otherSp = 0;
+  c.sr = 0x2700;
+  selectMaps(true);
+  c.pc = 1;
+  c.interrupts[0] = kStoppedBit;
+  if (!rebase(0)) {
+    g.fetchFailed = false;
+    return cpuResetRefused;
+  }
+  // Both vectors come straight from the region that holds address 0; a
+  // region too short to hold them counts as none.
+  const ProgramRegion* region = nullptr;
+  for (const ProgramRegion* r = c.fetch; r->lowAddress != cpuTableEnd; ++r) {
+    if (r->lowAddress == 0) {
+      region = r;
+      break;
+    }
+  }
+  if (!region || region->highAddress < 7) return cpuResetRefused;
+  c.areg[7] = load32(uintptr_t(region->offset));
+  c.pc = load32(uintptr_t(region->offset) + 4);
+  c.interrupts[0] = uint8_t(c.pc & 1);
+  return (c.pc & 1) ? cpuResetOddVector : cpuResetStarted;
+}
+
+uint32_t cpuExec(int32_t cycles) {
+  CpuContext& c = g.ctx;
+  if (g.executing) return cpuExecBudgetUsed;  // not from inside a handler
+  if (c.interrupts[0] & kStoppedBit) {
+    if (c.pc & 1) return cpuExecHalted;
+    c.cycleCount += uint32_t(cycles);
+    return cpuExecBudgetUsed;
+  }
+  g.cyclesRequested = cycles;
+  Step s{0, cycles - 1};
+  unpackFlags(c.sr);
+  g.executing = true;
+  g.stopRequested = false;
+  g.fetchFailed = false;
+  g.cyclesDeferred = 0;
+  refreshPageIndexes();
+  uint32_t result = cpuExecBudgetUsed;
+  if (!rebase(c.pc)) {
+    s.pc = g.base + c.pc;
+    result = cpuExecFetchFailed;
+  } else {
+    s.pc = g.base + c.pc;
+    if (interruptDue()) {
+      s = interruptCheck(s);
+      if (g.fetchFailed) result = cpuExecFetchFailed;
+    }
+    if (result == cpuExecBudgetUsed) {
+      g.tracePending = (c.sr & kSrTrace) != 0;
+      if (g.tracePending) {
+        g.cyclesDeferred += s.rem + 1;
+        s.rem = -1;
+      }
+      for (;;) {
+        startChain(s.pc, s.rem, 0);
+        s.pc = g.hostPc;
+        s.rem = g.remaining;
+        if (g.stopRequested) {
+          result = g.stopResult;
+          break;
+        }
+        if (g.tracePending) {
+          s = raiseException(s, kVectorTrace, pcOf(s.pc));
+          s.rem -= kExceptionCost;
+        }
+        if (interruptDue()) {
+          s = interruptCheck(s);
+          if (g.fetchFailed) {
+            result = cpuExecFetchFailed;
+            break;
+          }
+        }
+        s.rem += g.cyclesDeferred;
+        g.cyclesDeferred = 0;
+        if (s.rem < 0 || (c.interrupts[0] & kStoppedBit)) break;
+      }
+    }
+  }
+  s.rem += g.cyclesDeferred;
+  c.pc = pcOf(s.pc);
+  c.sr = uint16_t((c.sr & kSrSystemMask) | packFlags());
+  c.cycleCount += uint32_t(g.cyclesRequested - (s.rem + 1));
+  exitCleanup();
+  return result;
+}
+
+int32_t cpuInterrupt(int32_t level, int32_t vector) {
+  if (level < 1 || level > 7 || vector < -2 || vector > 255) return cpuInterruptOutOfRange;
+  if (vector == cpuSpuriousVector)
+    vector = 24;
+  else if (vector < 0)
+    vector = 24 + level;
+  CpuContext& c = g.ctx;
+  if (c.interrupts[0] & (1u << level)) return cpuInterruptAlreadyPending;
+  c.interrupts[0] = uint8_t((c.interrupts[0] | (1u << level)) & ~kStoppedBit);
+  c.interrupts[level] = uint8_t(vector);
+  // Inside a slice: end it after the current instruction without losing
+  // budget, so that the slice end takes the request.
+  g.cyclesDeferred += g.savedRem + 1;
+  g.savedRem = -1;
+  return cpuInterruptRecorded;
+}
+
+void cpuFlushInterrupts() {
+  if (g.executing) return;
+  CpuContext& c = g.ctx;
+  unpackFlags(c.sr);
+  refreshPageIndexes();
+  g.savedRem = -1;
+  uint32_t newPc;
+  if (serviceInterrupts(c.pc, newPc)) {
+    c.pc = newPc;
+    c.cycleCount += kInterruptCost;
+  }
+  g.cyclesDeferred = 0;
+  c.sr = uint16_t((c.sr & kSrSystemMask) | packFlags());
+}
+
+int32_t cpuGetContextSize() {
+  return int32_t(sizeof(CpuContext));
+}
+
+int32_t cpuGetContext(CpuContext* context) {
+  std::memcpy(context, &g.ctx, sizeof(CpuContext));
+  return 0;
+}
+
+int32_t cpuSetContext(const CpuContext* context) {
+  if (g.executing) return 0;  // not from inside a handler
+  std::memcpy(&g.ctx, context, sizeof(CpuContext));
+  return 0;
+}
+
+uint32_t cpuFetch(uint32_t address) {
+  const ProgramRegion* savedFetch = g.ctx.fetch;
+  const uintptr_t base = g.base, lo = g.fetchLo, safe = g.fetchSafe;
+  const uint32_t first = g.windowFirst, last = g.windowLast;
+  const bool failed = g.fetchFailed;
+  g.ctx.fetch = g.ctx.superFetch;
+  uint32_t result = 0xFFFFFFFF;
+  if (rebase(address) && address + 1 <= g.windowLast && address + 1 > address) {
+    result = load16(g.base + address);
+  }
+  g.ctx.fetch = savedFetch;
+  g.base = base;
+  g.fetchLo = lo;
+  g.fetchSafe = safe;
+  g.windowFirst = first;
+  g.windowLast = last;
+  g.fetchFailed = failed;
+  return result;
+}
+
+namespace {
+uint32_t usedSoFar() {
+  if (!g.executing) return 0;
+  return uint32_t(g.cyclesRequested - (g.savedRem + 1) - g.cyclesDeferred);
+}
+}  // namespace
+
+uint32_t cpuReadCycleCount() {
+  return g.ctx.cycleCount + usedSoFar();
+}
+
+uint32_t cpuTripCycleCount() {
+  g.ctx.cycleCount += usedSoFar();
+  if (g.executing) g.cyclesRequested = g.savedRem + 1 + g.cyclesDeferred;
+  const uint32_t result = g.ctx.cycleCount;
+  g.ctx.cycleCount = 0;
+  return result;
+}
+
+uint32_t cpuControlCycleCount(int32_t flag) {
+  return flag ? cpuTripCycleCount() : cpuReadCycleCount();
+}
+
+void cpuReleaseTimeslice() {
+  if (!g.executing) return;
+  g.savedRem -= g.cyclesRequested;
+  g.cyclesRequested = 0;
+}
+
+uint32_t cpuReadPc() {
+  return g.executing ? pcOf(g.savedPc) : g.ctx.pc;
+}

@@ -1,0 +1,97 @@
+// Line 0 immediates: ORI, ANDI, SUBI, ADDI, EORI, CMPI to an effective
+// address, and ORI, ANDI, EORI to CCR and to SR.
+#include "m68k/alu.h"
+#include "m68k/costs.h"
+
+namespace m68k {
+namespace {
+
+enum ImmediateOp { kOri, kAndi, kSubi, kAddi, kEori, kCmpi };
+
+template <int Op, int Sz, int M>
+SB_HANDLER(immediateToEa) {
+  Step s{pc_, rem_};
+  const uint32_t imm = Sz == 4 ? fetch32(s) : fetch16(s) & kMask<Sz>;
+  const uint32_t where = rmwLocate<M, Sz>(s, lowReg(op));
+  const uint32_t d = rmwRead<M, Sz>(s, where);
+  if constexpr (Op == kCmpi) {
+    cmpFlags<Sz>(d, imm);
+    SB_NEXT(s, cmpiCost(M, Sz));
+  } else {
+    uint32_t r;
+    if constexpr (Op == kOri)
+      r = d | imm;
+    else if constexpr (Op == kAndi)
+      r = d & imm;
+    else if constexpr (Op == kEori)
+      r = d ^ imm;
+    else if constexpr (Op == kAddi)
+      r = addFlags<Sz>(d, imm);
+    else
+      r = subFlags<Sz>(d, imm);
+    if constexpr (Op == kOri || Op == kAndi || Op == kEori) setLogic<Sz>(r);
+    rmwWrite<M, Sz>(s, where, r);
+    SB_NEXT(s, immediateCost(M, Sz));
+  }
+}
+
+constexpr int kStatusOpCost = 20;
+constexpr uint32_t kVectorPrivilege = 8;
+
+template <int Op>
+SB_HANDLER(immediateToCcr) {
+  (void)op;
+  Step s{pc_, rem_};
+  const uint32_t imm = fetch16(s) & 0x1F;
+  const uint32_t ccr = composeSr() & 0x1F;
+  const uint32_t r = Op == kOri ? ccr | imm : Op == kAndi ? ccr & imm : ccr ^ imm;
+  unpackFlags(r);
+  SB_NEXT(s, kStatusOpCost);
+}
+
+template <int Op>
+SB_HANDLER(immediateToSr) {
+  (void)op;
+  Step s{pc_, rem_};
+  if (!(g.ctx.sr & kSrSuper)) {
+    s = raiseException(s, kVectorPrivilege, pcOf(s.pc) - 2);
+    SB_NEXT(s, kExceptionCost);
+  }
+  const uint32_t imm = fetch16(s);
+  const uint32_t sr = composeSr();
+  writeSr(Op == kOri ? sr | imm : Op == kAndi ? sr & imm : sr ^ imm);
+  SB_RECHECK(s, kStatusOpCost);
+}
+
+template <int Op>
+void bindImmediateOp(const char* pattern) {
+  forSizes([&](auto size) {
+    constexpr int Sz = decltype(size)::value;
+    forModes([&](auto mode) {
+      constexpr int M = decltype(mode)::value;
+      if constexpr (isDataAlterable(M)) {
+        bind(withModes(pattern, Sz, M).text, &immediateToEa<Op, Sz, M>,
+             2 + (Sz == 4 ? 4 : 2) + extensionBytes(M, Sz));
+      }
+    });
+  });
+}
+
+}  // namespace
+
+void bindImmediate() {
+  bindImmediateOp<kOri>("0000 0000 ss eeeeee");
+  bindImmediateOp<kAndi>("0000 0010 ss eeeeee");
+  bindImmediateOp<kSubi>("0000 0100 ss eeeeee");
+  bindImmediateOp<kAddi>("0000 0110 ss eeeeee");
+  bindImmediateOp<kEori>("0000 1010 ss eeeeee");
+  bindImmediateOp<kCmpi>("0000 1100 ss eeeeee");
+  bind("0000 0000 0011 1100", &immediateToCcr<kOri>, 4);
+  bind("0000 0010 0011 1100", &immediateToCcr<kAndi>, 4);
+  bind("0000 1010 0011 1100", &immediateToCcr<kEori>, 4);
+  bind("0000 0000 0111 1100", &immediateToSr<kOri>, 4);
+  bind("0000 0010 0111 1100", &immediateToSr<kAndi>, 4);
+  bind("0000 1010 0111 1100", &immediateToSr<kEori>, 4);
+}
+
+}  // namespace m68k

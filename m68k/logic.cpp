@@ -1,0 +1,69 @@
+// Lines 8, B, C: AND, OR to a data register or to memory, EOR.
+#include "m68k/costs.h"
+
+namespace m68k {
+namespace {
+
+enum LogicOp { kAnd, kOr, kEor };
+
+template <int Op>
+SB_INLINE uint32_t logic(uint32_t a, uint32_t b) {
+  if constexpr (Op == kAnd)
+    return a & b;
+  else if constexpr (Op == kOr)
+    return a | b;
+  else
+    return a ^ b;
+}
+
+// <ea>,Dn
+template <int Op, int Sz, int M>
+SB_HANDLER(logicToRegister) {
+  Step s{pc_, rem_};
+  const uint32_t src = eaRead<M, Sz>(s, lowReg(op));
+  const uint32_t r = highReg(op);
+  const uint32_t result = logic<Op>(dreg(r), src) & kMask<Sz>;
+  setLogic<Sz>(result);
+  setDreg<Sz>(r, result);
+  SB_NEXT(s, aluToRegisterCost(M, Sz));
+}
+
+// Dn,<ea> (EOR also to a data register)
+template <int Op, int Sz, int M>
+SB_HANDLER(logicToEa) {
+  Step s{pc_, rem_};
+  const uint32_t src = dreg(highReg(op));
+  const uint32_t where = rmwLocate<M, Sz>(s, lowReg(op));
+  const uint32_t result = logic<Op>(rmwRead<M, Sz>(s, where), src) & kMask<Sz>;
+  setLogic<Sz>(result);
+  rmwWrite<M, Sz>(s, where, result);
+  SB_NEXT(s, aluToMemoryCost(M, Sz));
+}
+
+template <int Op>
+void bindLogicOp(const char* toRegister, const char* toEa) {
+  forSizes([&](auto size) {
+    constexpr int Sz = decltype(size)::value;
+    forModes([&](auto mode) {
+      constexpr int M = decltype(mode)::value;
+      constexpr int ext = extensionBytes(M, Sz);
+      if constexpr (Op != kEor && isData(M)) {
+        bind(withModes(toRegister, Sz, M).text, &logicToRegister<Op, Sz, M>, 2 + ext);
+      }
+      constexpr bool destination = Op == kEor ? isDataAlterable(M) : isMemoryAlterable(M);
+      if constexpr (destination) {
+        bind(withModes(toEa, Sz, M).text, &logicToEa<Op, Sz, M>, 2 + ext);
+      }
+    });
+  });
+}
+
+}  // namespace
+
+void bindLogic() {
+  bindLogicOp<kOr>("1000 ---0 ss eeeeee", "1000 ---1 ss eeeeee");
+  bindLogicOp<kAnd>("1100 ---0 ss eeeeee", "1100 ---1 ss eeeeee");
+  bindLogicOp<kEor>(nullptr, "1011 ---1 ss eeeeee");
+}
+
+}  // namespace m68k

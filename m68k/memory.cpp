@@ -1,0 +1,241 @@
+// Map lookup: first match in table order over 24-bit addresses, the page
+// index that serves it faster, the slow accesses with their straddling and
+// handler rules, and the re-basing of the instruction fetch.
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "m68k/core.h"
+
+namespace m68k {
+namespace {
+
+constexpr uint32_t kAddressMask = 0xFFFFFF;
+constexpr int kPageShift = 12;
+constexpr int kPageCount = 1 << (24 - kPageShift);
+// Tables longer than this are searched linearly only.
+constexpr size_t kMaxIndexedEntries = 512;
+constexpr size_t kMaxCachedIndexes = 32;
+
+template <class Region>
+const Region* findRegion(const Region* table, uint32_t a) {
+  if (!table) return nullptr;
+  for (; table->lowAddress != cpuTableEnd; ++table) {
+    if (table->lowAddress <= a && a <= table->highAddress) return table;
+  }
+  return nullptr;
+}
+
+bool sameEntry(const DataRegion& a, const DataRegion& b) {
+  return a.lowAddress == b.lowAddress && a.highAddress == b.highAddress && a.handler == b.handler &&
+         a.memory == b.memory;
+}
+
+// An index stays valid while its table holds the entries it was built from;
+// the copy is compared on every use so that a table rebuilt in place is
+// never served from a stale index.
+struct PageIndex {
+  const DataRegion* table = nullptr;
+  std::vector<DataRegion> entries;
+  std::unique_ptr<uintptr_t[]> pages;
+  uint64_t lastUse = 0;
+};
+
+std::vector<PageIndex> indexes;
+uint64_t useClock = 0;
+uintptr_t allSlow[kPageCount];
+bool allSlowReady = false;
+
+bool matches(const PageIndex& index, const DataRegion* table) {
+  size_t i = 0;
+  for (; table[i].lowAddress != cpuTableEnd; ++i) {
+    if (i >= index.entries.size() || !sameEntry(table[i], index.entries[i])) return false;
+  }
+  return i == index.entries.size();
+}
+
+void build(PageIndex& index, const DataRegion* table) {
+  index.table = table;
+  index.entries.clear();
+  for (size_t i = 0; table[i].lowAddress != cpuTableEnd; ++i) index.entries.push_back(table[i]);
+  if (!index.pages) index.pages = std::make_unique<uintptr_t[]>(kPageCount);
+  for (int p = 0; p < kPageCount; ++p) {
+    const uint32_t first = uint32_t(p) << kPageShift;
+    const uint32_t last = first + (1u << kPageShift) - 1;
+    uintptr_t value = kSlowPage;
+    for (const DataRegion& e : index.entries) {
+      if (e.lowAddress > last || e.highAddress < first) continue;
+      // The first entry that touches the page: it serves all of it only
+      // when it covers all of it.
+      if (e.lowAddress <= first && e.highAddress >= last && !e.handler && e.memory &&
+          (e.lowAddress & 1) == 0) {
+        value = reinterpret_cast<uintptr_t>(e.memory) - e.lowAddress;
+      }
+      break;
+    }
+    index.pages[p] = value;
+  }
+}
+
+const uintptr_t* indexFor(const DataRegion* table) {
+  if (!allSlowReady) {
+    std::fill(std::begin(allSlow), std::end(allSlow), kSlowPage);
+    allSlowReady = true;
+  }
+  if (!table) return allSlow;
+  size_t length = 0;
+  while (table[length].lowAddress != cpuTableEnd) {
+    if (++length > kMaxIndexedEntries) return allSlow;
+  }
+  ++useClock;
+  for (PageIndex& index : indexes) {
+    if (index.table == table) {
+      if (!matches(index, table)) build(index, table);
+      index.lastUse = useClock;
+      return index.pages.get();
+    }
+  }
+  PageIndex* slot;
+  if (indexes.size() < kMaxCachedIndexes) {
+    indexes.emplace_back();
+    slot = &indexes.back();
+  } else {
+    slot = &*std::min_element(
+        indexes.begin(), indexes.end(),
+        [](const PageIndex& a, const PageIndex& b) { return a.lastUse < b.lastUse; });
+  }
+  build(*slot, table);
+  slot->lastUse = useClock;
+  return slot->pages.get();
+}
+
+uint32_t callRead(const DataRegion* r, uint32_t a) {
+  return reinterpret_cast<ReadHandler>(r->handler)(a & kAddressMask, r);
+}
+void callWrite(const DataRegion* r, uint32_t a, uint32_t v) {
+  reinterpret_cast<WriteHandler>(r->handler)(a & kAddressMask, v, r);
+}
+
+// Direct memory of an entry, guarded so that no access leaves it: a byte
+// whose host position lies outside the entry reads as all ones and is not
+// written.
+uint8_t* hostByte(const DataRegion* r, uint32_t offset) {
+  if (!r->memory || offset > r->highAddress - r->lowAddress) return nullptr;
+  return static_cast<uint8_t*>(r->memory) + offset;
+}
+uint32_t directWord(const DataRegion* r, uint32_t a) {
+  const uint32_t off = a - r->lowAddress;
+  uint8_t* lo = hostByte(r, off);
+  uint8_t* hi = off + 1 > off ? hostByte(r, off + 1) : nullptr;
+  return (lo ? *lo : 0xFFu) | ((hi ? *hi : 0xFFu) << 8);
+}
+void directWriteWord(const DataRegion* r, uint32_t a, uint32_t v) {
+  const uint32_t off = a - r->lowAddress;
+  if (uint8_t* lo = hostByte(r, off)) *lo = uint8_t(v);
+  if (uint8_t* hi = off + 1 > off ? hostByte(r, off + 1) : nullptr) *hi = uint8_t(v >> 8);
+}
+
+uint32_t entryWord(const DataRegion* r, uint32_t a) {
+  return r->handler ? callRead(r, a) & 0xFFFF : directWord(r, a);
+}
+void entryWriteWord(const DataRegion* r, uint32_t a, uint32_t v) {
+  if (r->handler)
+    callWrite(r, a, v & 0xFFFF);
+  else
+    directWriteWord(r, a, v);
+}
+
+}  // namespace
+
+void dropPageIndexes() {
+  indexes.clear();
+  useClock = 0;
+}
+
+void refreshPageIndexes() {
+  g.page[kReadByte] = indexFor(g.ctx.readByte);
+  g.page[kReadWord] = indexFor(g.ctx.readWord);
+  g.page[kWriteByte] = indexFor(g.ctx.writeByte);
+  g.page[kWriteWord] = indexFor(g.ctx.writeWord);
+}
+
+uint32_t slowReadByte(uint32_t a) {
+  a &= kAddressMask;
+  const DataRegion* r = findRegion(g.ctx.readByte, a);
+  if (!r) return 0xFF;
+  if (r->handler) return callRead(r, a) & 0xFF;
+  const uint8_t* p = hostByte(r, (a - r->lowAddress) ^ 1);
+  return p ? *p : 0xFF;
+}
+
+uint32_t slowReadWord(uint32_t a) {
+  a &= kAddressMask;
+  const DataRegion* r = findRegion(g.ctx.readWord, a);
+  if (!r) return 0xFFFF;
+  return entryWord(r, a);
+}
+
+uint32_t slowReadLong(uint32_t a) {
+  a &= kAddressMask;
+  const DataRegion* r = findRegion(g.ctx.readWord, a);
+  if (!r) return 0xFFFFFFFF;
+  const uint32_t high = entryWord(r, a);
+  // The low word straddles the end of the entry: it is an access of its own.
+  const uint32_t low = a + 2 <= r->highAddress ? entryWord(r, a + 2) : slowReadWord(a + 2);
+  return (high << 16) | low;
+}
+
+void slowWriteByte(uint32_t a, uint32_t v) {
+  a &= kAddressMask;
+  const DataRegion* r = findRegion(g.ctx.writeByte, a);
+  if (!r) return;
+  if (r->handler) return callWrite(r, a, v & 0xFF);
+  if (uint8_t* p = hostByte(r, (a - r->lowAddress) ^ 1)) *p = uint8_t(v);
+}
+
+void slowWriteWord(uint32_t a, uint32_t v) {
+  a &= kAddressMask;
+  const DataRegion* r = findRegion(g.ctx.writeWord, a);
+  if (!r) return;
+  entryWriteWord(r, a, v);
+}
+
+void slowWriteLong(uint32_t a, uint32_t v) {
+  a &= kAddressMask;
+  const DataRegion* r = findRegion(g.ctx.writeWord, a);
+  if (!r) return;
+  entryWriteWord(r, a, v >> 16);
+  if (a + 2 <= r->highAddress)
+    entryWriteWord(r, a + 2, v & 0xFFFF);
+  else
+    slowWriteWord(a + 2, v & 0xFFFF);
+}
+
+bool rebase(uint32_t pc) {
+  const ProgramRegion* r = findRegion(g.ctx.fetch, pc & kAddressMask);
+  if (!r) {
+    g.windowFirst = 0xFFFFFFFF;
+    g.windowLast = 0;
+    // Far from anything base + 32-bit PC can reach: every fetch goes the slow way.
+    g.fetchLo = g.base + (uintptr_t(1) << 40);
+    g.fetchSafe = 0;
+    g.fetchFailed = true;
+    return false;
+  }
+  const uint32_t top = pc & 0xFF000000;
+  g.windowFirst = r->lowAddress | top;
+  g.windowLast = r->highAddress | top;
+  g.base = uintptr_t(r->offset) - top;
+  const uint64_t size = uint64_t(r->highAddress) - r->lowAddress + 1;
+  constexpr uint64_t kLongestInstruction = 10;
+  if (size >= kLongestInstruction) {
+    g.fetchLo = g.base + g.windowFirst;
+    g.fetchSafe = uintptr_t(size - kLongestInstruction);
+  } else {
+    g.fetchLo = g.base + (uintptr_t(1) << 40);
+    g.fetchSafe = 0;
+  }
+  return true;
+}
+
+}  // namespace m68k

@@ -1,0 +1,69 @@
+// MULU, MULS, DIVU, DIVS (16-bit operands).
+#include "m68k/costs.h"
+
+namespace m68k {
+namespace {
+
+constexpr uint32_t kVectorZeroDivide = 5;
+
+template <bool Signed, int M>
+SB_HANDLER(multiply) {
+  Step s{pc_, rem_};
+  const uint32_t src = eaRead<M, 2>(s, lowReg(op));
+  uint32_t& d = dreg(highReg(op));
+  int n;
+  if constexpr (Signed) {
+    d = uint32_t(int32_t(int16_t(src)) * int32_t(int16_t(d)));
+    const uint32_t bits = src << 1;  // the source followed by a 0
+    n = __builtin_popcount((bits ^ (bits >> 1)) & 0xFFFF);
+  } else {
+    d = src * (d & 0xFFFF);
+    n = __builtin_popcount(src);
+  }
+  setLogic<4>(d);
+  SB_NEXT(s, 38 + 2 * n + eaTime(M, 2));
+}
+
+template <bool Signed, int M>
+SB_HANDLER(divide) {
+  Step s{pc_, rem_};
+  const uint32_t src = eaRead<M, 2>(s, lowReg(op));
+  uint32_t& d = dreg(highReg(op));
+  if (src == 0) {  // flags unchanged
+    s = raiseException(s, kVectorZeroDivide, pcOf(s.pc));
+    SB_NEXT(s, 38 + eaTime(M, 2));
+  }
+  bool fits;
+  if constexpr (Signed) {
+    const int64_t dividend = int32_t(d), divisor = int16_t(src);
+    const int64_t quotient = dividend / divisor, remainder = dividend % divisor;
+    fits = quotient >= -32768 && quotient <= 32767;
+    if (fits) d = (uint32_t(remainder) << 16) | (uint32_t(quotient) & 0xFFFF);
+  } else {
+    const uint32_t quotient = d / src, remainder = d % src;
+    fits = quotient <= 0xFFFF;
+    if (fits) d = (remainder << 16) | quotient;
+  }
+  if (fits)
+    setLogic<2>(d);
+  else
+    setCVZN(0, 1, 0, 0);  // overflow: Dn unchanged
+  SB_NEXT(s, (Signed ? 150 : 133) + eaTime(M, 2));
+}
+
+}  // namespace
+
+void bindMulDiv() {
+  forModes([&](auto mode) {
+    constexpr int M = decltype(mode)::value;
+    if constexpr (isData(M)) {
+      constexpr int length = 2 + extensionBytes(M, 2);
+      bind(withModes("1100 ---0 11 eeeeee", 0, M).text, &multiply<false, M>, length);
+      bind(withModes("1100 ---1 11 eeeeee", 0, M).text, &multiply<true, M>, length);
+      bind(withModes("1000 ---0 11 eeeeee", 0, M).text, &divide<false, M>, length);
+      bind(withModes("1000 ---1 11 eeeeee", 0, M).text, &divide<true, M>, length);
+    }
+  });
+}
+
+}  // namespace m68k
