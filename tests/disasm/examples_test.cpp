@@ -296,13 +296,14 @@ TEST(DisassemblerBounded, NoWordsStillAdvances) {
   EXPECT_STREQ(line, "???");
 }
 
-// The longest line the grammar allows fits the buffer exactly.
+// The longest line: a MOVEM with the longest register list and an indexed
+// operand fills the buffer exactly.
 TEST(DisassemblerBounded, LongestLineFits) {
-  const uint16_t words[] = {0x48F0, 0x5555, 0xF880};
+  const uint16_t words[] = {0x48F0, 0xDBDB, 0xF880};
   char line[disasmLineSize + 8];
   memset(line, 'x', sizeof line);
   EXPECT_EQ(disassemble68k(words, line, 0), 6);
-  EXPECT_STREQ(line, "MOVEM.L  D0/D2/D4/D6/A0/A2/A4/A6,(-$80,A0,A7.L)");
+  EXPECT_STREQ(line, "MOVEM.L  D0-D1/D3-D4/D6-D7/A0-A1/A3-A4/A6-A7,(-$80,A0,A7.L)");
   EXPECT_EQ(strlen(line), disasmLineSize - 1);
 }
 

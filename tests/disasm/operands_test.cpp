@@ -2,6 +2,7 @@
 // register lists in both orders.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -97,6 +98,80 @@ TEST(RegisterList, BothOrders) {
     EXPECT_STREQ(out, c.predecrement) << std::hex << c.mask;
     EXPECT_EQ(end, out + strlen(c.predecrement));
   }
+}
+
+// Reads a list back into a mask (bit 0 = D0 ... bit 15 = A7); -1 when it is
+// not a canonical list: runs of one kind in ascending order, never adjacent,
+// a run of one written alone.
+int parseRegisterList(const std::string& text) {
+  if (text.empty()) return 0;
+  auto reg = [](const std::string& name) {
+    if (name.size() != 2 || (name[0] != 'D' && name[0] != 'A') || name[1] < '0' || name[1] > '7')
+      return -1;
+    return (name[0] == 'A' ? 8 : 0) + (name[1] - '0');
+  };
+  int mask = 0, previousEnd = -2;
+  size_t pos = 0;
+  while (true) {
+    size_t slash = text.find('/', pos);
+    std::string run =
+        text.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
+    size_t dash = run.find('-');
+    int first = reg(run.substr(0, dash));
+    int last = dash == std::string::npos ? first : reg(run.substr(dash + 1));
+    if (first < 0 || last < 0 || last < first || (dash != std::string::npos && last == first))
+      return -1;
+    if (first / 8 != last / 8) return -1;  // D7 never runs into A0
+    if (first <= previousEnd + 1 && first / 8 == previousEnd / 8)
+      return -1;  // adjacent or unordered
+    if (first < previousEnd) return -1;
+    for (int r = first; r <= last; r++) mask |= 1 << r;
+    previousEnd = last;
+    if (slash == std::string::npos) return mask;
+    pos = slash + 1;
+  }
+}
+
+TEST(RegisterList, EveryMaskReadsBack) {
+  for (uint32_t mask = 0; mask < 65536; mask++) {
+    char out[registerListSize + 8];
+    memset(out, 'x', sizeof out);
+    char* end = formatRegisterList(out, static_cast<uint16_t>(mask));
+    ASSERT_LT(static_cast<size_t>(end - out), registerListSize) << mask;
+    ASSERT_EQ(parseRegisterList(out), static_cast<int>(mask)) << out;
+    formatRegisterListPredecrement(out, static_cast<uint16_t>(mask));
+    int reversed = 0;
+    for (int bit = 0; bit < 16; bit++) {
+      if (mask & 1u << bit) reversed |= 0x8000 >> bit;
+    }
+    ASSERT_EQ(parseRegisterList(out), reversed) << out;
+  }
+}
+
+// With the longest operand, no MOVEM line is cut short, whatever the list.
+TEST(RegisterList, MovemLinesAreWhole) {
+  const std::string toMemory = ",(-$80,A0,A7.L)";
+  const std::string toRegisters = "MOVEM.L  (-$80,PC,A7.L),";
+  size_t longest = 0;
+  for (uint32_t mask = 0; mask < 65536; mask++) {
+    const uint16_t store[] = {0x48F0, static_cast<uint16_t>(mask), 0xF880};
+    const uint16_t load[] = {0x4CFB, static_cast<uint16_t>(mask), 0xF880};
+    char line[disasmLineSize];
+    ASSERT_EQ(disassemble68k(store, line, 0), 6);
+    std::string text = line;
+    longest = std::max(longest, text.size());
+    ASSERT_EQ(text.rfind("MOVEM.L  ", 0), 0u) << text;
+    ASSERT_GE(text.size(), 9 + toMemory.size()) << text;
+    ASSERT_EQ(text.substr(text.size() - toMemory.size()), toMemory) << text;
+    ASSERT_EQ(parseRegisterList(text.substr(9, text.size() - 9 - toMemory.size())),
+              static_cast<int>(mask))
+        << text;
+    ASSERT_EQ(disassemble68k(load, line, 0), 6);
+    text = line;
+    ASSERT_EQ(text.rfind(toRegisters, 0), 0u) << text;
+    ASSERT_EQ(parseRegisterList(text.substr(toRegisters.size())), static_cast<int>(mask)) << text;
+  }
+  EXPECT_EQ(longest, disasmLineSize - 1);
 }
 
 // The list is appended where the caller points.
