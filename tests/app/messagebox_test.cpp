@@ -1,12 +1,22 @@
 // Message boxes: the hook that tests observe, the headless line on standard
 // error, and when the program counts as headless.
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <QWidget>
 #include <cstdlib>
 #include <optional>
 #include <string>
 
 #include "app/app.h"
 #include "support.h"
+
+// The system's font configuration library keeps a few blocks for the life
+// of the process, which the leak checker of the sanitizer build would
+// report once a Qt box has been shown.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
 
 namespace {
 
@@ -37,7 +47,7 @@ class EnvironmentTest : public ::testing::Test {
     else
       unsetenv(name);
   }
-  std::vector<const char*> names{"SB_HEADLESS", "DISPLAY", "WAYLAND_DISPLAY"};
+  std::vector<const char*> names{"SB_HEADLESS", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
   std::vector<std::optional<std::string>> saved;
 };
 
@@ -112,6 +122,55 @@ TEST_F(EnvironmentTest, NoApplicationIsCreatedHeadless) {
   set("SB_HEADLESS", "1");
   ensureGuiApplication();
   EXPECT_EQ(QCoreApplication::instance(), nullptr);
+}
+
+// With a display (the offscreen platform stands in for one) the box is a
+// modal Qt message box with the text, the caption and one OK button. This
+// case creates the process's QApplication, so it comes last.
+TEST_F(EnvironmentTest, WithADisplayTheBoxIsAModalQtBoxWithOneOkButton) {
+  set("SB_HEADLESS", nullptr);
+  set("DISPLAY", ":0");
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  ensureGuiApplication();
+  ASSERT_NE(qobject_cast<QApplication*>(QCoreApplication::instance()), nullptr);
+  ensureGuiApplication();  // only once
+
+  struct Seen {
+    bool found = false;
+    QString text, title;
+    int buttons = 0;
+    bool ok = false;
+    bool modal = false;
+    QWidget* parent = nullptr;
+  };
+  QWidget owner;
+  for (QWidget* expectedOwner : {static_cast<QWidget*>(nullptr), &owner}) {
+    Seen seen;
+    // Answers the box from inside its own loop, as a user would.
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&]() {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      seen.found = true;
+      seen.text = box->text();
+      seen.title = box->windowTitle();
+      seen.buttons = static_cast<int>(box->buttons().size());
+      seen.ok = box->button(QMessageBox::Ok) != nullptr;
+      seen.modal = box->isModal();
+      seen.parent = box->parentWidget();
+      if (seen.ok) box->button(QMessageBox::Ok)->click();
+      answer.stop();
+    });
+    answer.start(10);
+    showMessageBox("Cannot open log file", "Fatal error", expectedOwner);
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ(seen.text.toStdString(), "Cannot open log file");
+    EXPECT_EQ(seen.title.toStdString(), "Fatal error");
+    EXPECT_EQ(seen.buttons, 1);
+    EXPECT_TRUE(seen.ok);
+    EXPECT_TRUE(seen.modal);
+    EXPECT_EQ(seen.parent, expectedOwner);
+  }
 }
 
 }  // namespace
