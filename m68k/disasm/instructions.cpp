@@ -521,14 +521,18 @@ static_assert(rowCount < 255, "row indices fit a byte");
 
 constexpr uint8_t dataRowIndex = 255;
 
-// Row index of every opcode word, bound once.
+// Row index of every opcode word, bound once: rows are laid down from the
+// last to the first, each over the words its free bits reach, so that the
+// first matching row is the one left.
 std::array<uint8_t, 65536> bindRows() {
   std::array<uint8_t, 65536> table;
   table.fill(dataRowIndex);
   for (size_t i = rowCount; i-- > 0;) {
     Pattern p = parsePattern(rows[i].pattern);
-    for (uint32_t op = 0; op < 65536; op++) {
-      if ((op & p.mask) == p.value) table[op] = static_cast<uint8_t>(i);
+    uint16_t free = static_cast<uint16_t>(~p.mask);
+    for (uint16_t bits = free;; bits = (bits - 1) & free) {
+      table[p.value | bits] = static_cast<uint8_t>(i);
+      if (bits == 0) break;
     }
   }
   return table;

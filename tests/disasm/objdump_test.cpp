@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -35,7 +36,8 @@ uint16_t extensionWord(int pattern, std::mt19937& random) {
 }
 
 // Where the two decoders must part ways. Every word objdump decodes as an
-// instruction, the disassembler decodes too, with the same length, except:
+// instruction, the disassembler decodes too, as the same instruction (see
+// sameName) with the same length, except:
 struct AllowedDifference {
   uint16_t mask;
   uint16_t value;
@@ -109,11 +111,30 @@ std::vector<Decoded> runObjdump(const std::string& objdump, const std::string& f
   return result;
 }
 
+// Both name the same instruction: the same mnemonic, lower case, with the
+// size letter after it and without the point. objdump leaves out the size of
+// byte-only operations (ABCD, SBCD, NBCD, TAS, Scc) and shows one where the
+// line has none (MOVE to and from SR and CCR, MOVE USP, LINK, the immediates
+// to CCR and SR, branches with a displacement word).
+bool sameName(const std::string& line, const std::string& objdumpText) {
+  std::string head = line.substr(0, 9);
+  bool sized = head.find('.') != std::string::npos;
+  std::string name;
+  for (char c : head) {
+    if (c != ' ' && c != '.') name += static_cast<char>(tolower(c));
+  }
+  std::string theirs = objdumpText.substr(0, objdumpText.find(' '));
+  if (theirs == name) return true;
+  if (sized) return theirs == name.substr(0, name.size() - 1);
+  return theirs.size() == name.size() + 1 && theirs.compare(0, name.size(), name) == 0 &&
+         strchr("bwl", theirs.back()) != nullptr;
+}
+
 bool decodedAsInstruction(const std::string& text) {
   return text.rfind(".short", 0) != 0 && text.rfind(".byte", 0) != 0;
 }
 
-TEST(ObjdumpLengths, EveryOpcodeWord) {
+TEST(Objdump, EveryOpcodeWordSameLengthAndName) {
   std::string objdump = objdumpPath();
   if (objdump.empty()) GTEST_SKIP() << "m68k-linux-gnu-objdump is not installed";
 
@@ -151,12 +172,15 @@ TEST(ObjdumpLengths, EveryOpcodeWord) {
     char line[disasmLineSize];
     int length = disassemble68kBounded(words, extensionWords + 1, line, 0);
     compared++;
-    if (length == decoded[i].length && strncmp(line, "DC.W", 4) != 0) continue;
+    bool sameLength = length == decoded[i].length;
+    bool data = strncmp(line, "DC.W", 4) == 0;
+    bool named = sameName(line, decoded[i].text);
+    if (sameLength && !data && named) continue;
     if (const AllowedDifference* allowed = allowedDifference(words[0])) {
       allowedSeen[allowed]++;
       continue;
     }
-    if (failures++ < 400000) {
+    if (failures++ < 40) {
       char hex[64];
       snprintf(hex, sizeof hex, "%04X %04X %04X %04X %04X", words[0], words[1], words[2], words[3],
                words[4]);
