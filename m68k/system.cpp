@@ -119,8 +119,9 @@ SB_HANDLER(link) {
   Step s{pc_, rem_};
   const uint32_t r = lowReg(op);
   const uint32_t displacement = uint32_t(int32_t(int16_t(fetch16(s))));
+  const uint32_t pushed = areg(r);  // LINK A7 pushes A7 as it was
   areg(7) -= 4;
-  writeLong(s, areg(7), areg(r));
+  writeLong(s, areg(7), pushed);
   areg(r) = areg(7);
   areg(7) += displacement;
   SB_NEXT(s, 16);
