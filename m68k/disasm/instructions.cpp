@@ -229,27 +229,33 @@ void registerY(Decoding& d) {
 }
 
 // ---- Line 4 -------------------------------------------------------------------
-// MOVEM: the mask word comes before the operand's extensions; bit 6 is the size.
+// MOVEM: the mask word comes before the operand's extensions; bit 6 is the
+// size (1 long).
+int movemSize(uint16_t op) {
+  return op & 0x40 ? longSize : wordSize;
+}
+const char* movemSuffix(uint16_t op) {
+  return op & 0x40 ? ".L" : ".W";
+}
+
 void movemToMemory(Decoding& d) {
   uint16_t mask = d.words.next();
-  int size = d.opcode & 0x40 ? longSize : wordSize;
   char list[registerListSize];
   if (eaMode(d.opcode) == 4) {
     formatRegisterListPredecrement(list, mask);
   } else {
     formatRegisterList(list, mask);
   }
-  emit(d, d.row.name, sizeSuffix[size == longSize ? 2 : 1], "%s,%s", list,
-       formatOperand(eaField(d.opcode), d.words, size));
+  emit(d, d.row.name, movemSuffix(d.opcode), "%s,%s", list,
+       formatOperand(eaField(d.opcode), d.words, movemSize(d.opcode)));
 }
 
 void movemToRegisters(Decoding& d) {
   uint16_t mask = d.words.next();
-  int size = d.opcode & 0x40 ? longSize : wordSize;
   char list[registerListSize];
   formatRegisterList(list, mask);
-  emit(d, d.row.name, sizeSuffix[size == longSize ? 2 : 1], "%s,%s",
-       formatOperand(eaField(d.opcode), d.words, size), list);
+  emit(d, d.row.name, movemSuffix(d.opcode), "%s,%s",
+       formatOperand(eaField(d.opcode), d.words, movemSize(d.opcode)), list);
 }
 
 void trap(Decoding& d) {

@@ -148,7 +148,8 @@ TEST(Objdump, EveryOpcodeWordSameLengthAndName) {
       for (int i = 1; i <= extensionWords; i++) words[i] = extensionWord(pattern, random);
     }
   }
-  std::string file = testing::TempDir() + "disasm_objdump_candidates.bin";
+  std::string file =
+      testing::TempDir() + "disasm_objdump_candidates_" + std::to_string(getpid()) + ".bin";
   FILE* out = fopen(file.c_str(), "wb");
   ASSERT_NE(out, nullptr) << file;
   for (uint16_t word : image) {

@@ -30,7 +30,7 @@ constexpr const char* usage =
     "  --layout le       FILE holds 16-bit words low byte first, as the emulator\n"
     "                    keeps them: the 68000 byte at A is at file offset A^1\n"
     "  --layout evenodd  FILE holds the bytes at even addresses and ODDFILE those\n"
-    "                    at odd addresses (an interleaved ROM pair)\n"
+    "                    at odd addresses: the pair of a LOADROMEVENODD command\n"
     "  --start HEX       first address listed, even (default 0)\n"
     "  --end HEX         listing stops at this address, even (default: the image's\n"
     "                    end); the last instruction may reach past it\n"
@@ -56,8 +56,9 @@ constexpr LayoutName layoutNames[] = {
 
 struct Options {
   Layout layout = Layout::bigEndian;
-  bool hasStart = false, hasEnd = false;
-  uint32_t start = 0, end = 0;
+  uint32_t start = 0;
+  bool hasEnd = false;  // else the listing runs to the image's end
+  uint32_t end = 0;
   std::vector<std::string> files;
 };
 
@@ -114,7 +115,6 @@ Options parseOptions(int argc, char** argv) {
       options.layout = parseLayout(value);
     } else if (name == "--start") {
       options.start = parseAddress("start", value);
-      options.hasStart = true;
     } else if (name == "--end") {
       options.end = parseAddress("end", value);
       options.hasEnd = true;
@@ -192,7 +192,7 @@ int main(int argc, char** argv) {
   Options options = parseOptions(argc, argv);
   std::vector<uint16_t> words = loadImage(options);
   uint32_t imageEnd = static_cast<uint32_t>(2 * words.size());
-  uint32_t start = options.hasStart ? options.start : 0;
+  uint32_t start = options.start;
   uint32_t end = options.hasEnd ? options.end : imageEnd;
   if (start % 2) fail("start address " + hex(start) + " is odd");
   if (end % 2) fail("end address " + hex(end) + " is odd");
