@@ -15,6 +15,9 @@
 #include "launcher/launcher.h"
 #include "support.h"
 
+// Fontconfig keeps caches that it never frees; they are not ours.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
 namespace {
 
 using namespace launchertest;
