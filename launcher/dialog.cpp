@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCollator>
 #include <QDialog>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QScreen>
@@ -144,6 +145,21 @@ void connectDialog(QDialog* dialog, const Ui::LauncherDialog& ui) {
   });
 }
 
+// The layout is in units of the 8-point dialog font, whose average
+// character is 6 pixels wide. A wider substitute font is scaled down to that
+// width (measured over the alphabet, as the base units are) so that every
+// text still fits its control.
+void fitDialogFont(QDialog* dialog) {
+  constexpr double baseUnitWidth = 6.0;
+  const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+  QFont font = dialog->font();
+  const double averageWidth =
+      QFontMetricsF(font).horizontalAdvance(alphabet) / static_cast<double>(alphabet.size());
+  if (averageWidth <= baseUnitWidth || font.pointSizeF() <= 0) return;
+  font.setPointSizeF(font.pointSizeF() * baseUnitWidth / averageWidth);
+  dialog->setFont(font);
+}
+
 void centreOnScreen(QDialog* dialog) {
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (screen == nullptr) return;
@@ -196,6 +212,7 @@ void runLauncherDialog(const LauncherScript& script) {
   Ui::LauncherDialog ui;
   ui.setupUi(dialog.get());
   dialog->setFixedSize(dialog->size());
+  fitDialogFont(dialog.get());
   insertColumns(ui.gameList);
   connectDialog(dialog.get(), ui);
   scanDrivers(ui.gameList);

@@ -16,7 +16,9 @@
 #include "support.h"
 
 // Fontconfig keeps caches that it never frees; they are not ours.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig\n";
+}
 
 namespace {
 
@@ -88,6 +90,16 @@ TEST_F(DialogTest, LooksAsTheTemplateSays) {
       if (c.text != nullptr) {
         EXPECT_EQ(widget->property("text").toString().toStdString(), c.text);
       }
+    }
+    // Whatever font stands in for the dialog font, no text is cut off.
+    for (int id : {disableSoundId, showFpsId}) {
+      auto* box = control<QCheckBox>(dialog, id);
+      EXPECT_LE(box->sizeHint().width(), box->width()) << box->text().toStdString();
+    }
+    for (int id : {playLocalId, playNetworkId, exitId}) {
+      auto* button = control<QPushButton>(dialog, id);
+      const QString shown = QString(button->text()).remove(QLatin1Char('&'));
+      EXPECT_LT(button->fontMetrics().horizontalAdvance(shown) + 8, button->width());
     }
     auto* play = control<QPushButton>(dialog, playLocalId);
     auto* network = control<QPushButton>(dialog, playNetworkId);
@@ -351,13 +363,15 @@ TEST_F(DialogTest, TheOptionsTickButChangeNothing) {
   runPass([](QDialog& dialog) {
     auto* sound = control<QCheckBox>(dialog, disableSoundId);
     auto* fps = control<QCheckBox>(dialog, showFpsId);
-    QTest::mouseClick(sound, Qt::LeftButton);
-    QTest::mouseClick(fps, Qt::LeftButton);
+    // On the box itself, at the left of each control.
+    const QPoint box(6, sound->height() / 2);
+    QTest::mouseClick(sound, Qt::LeftButton, Qt::NoModifier, box);
+    QTest::mouseClick(fps, Qt::LeftButton, Qt::NoModifier, box);
     EXPECT_TRUE(sound->isChecked());
     EXPECT_TRUE(fps->isChecked());
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(selectedDriver.empty());
-    QTest::mouseClick(fps, Qt::LeftButton);
+    QTest::mouseClick(fps, Qt::LeftButton, Qt::NoModifier, box);
     EXPECT_FALSE(fps->isChecked());
     QTreeWidget* list = gameList(dialog);
     clickCell(list, rowNamed(list, "Bravo"), 0);
