@@ -272,11 +272,11 @@ int flushWindow(uint32_t count) {
   InflateState& s = inflateState;
   const size_t room = static_cast<size_t>(s.outputEnd - s.output);
   if (count > room) {
-    std::memcpy(s.output, s.window, room);
+    if (room > 0) std::memcpy(s.output, s.window, room);
     s.output += room;
     return inflateOutputOverflow;
   }
-  std::memcpy(s.output, s.window, count);
+  if (count > 0) std::memcpy(s.output, s.window, count);
   s.output += count;
   if (count == inflateWindowSize) windowWrapped = true;
   return inflateOk;

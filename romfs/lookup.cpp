@@ -4,14 +4,18 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/app.h"
 #include "romfs/romfs.h"
 
 namespace {
 
-// The set's name, in a tracked block that is never released.
+// The set's name, in a tracked block that is never released. Every such
+// block stays listed here to the end of the process, as the memory report
+// lists it.
 const char* romSetName = nullptr;
+auto* const setNameBlocks = new std::vector<char*>;
 std::string parentSetName;
 
 // A plain file of the name in the directory decides the matter for it: the
@@ -42,7 +46,10 @@ RomBuffer tryRomDirectory(const std::string& directory, const char* name, uint32
 void setRomSetDirectory(const char* name) {
   const size_t length = std::strlen(name);
   auto* copy = static_cast<char*>(trackedAlloc(static_cast<uint32_t>(length + 1), "Set directory"));
-  if (copy != nullptr) std::memcpy(copy, name, length + 1);
+  if (copy != nullptr) {
+    std::memcpy(copy, name, length + 1);
+    setNameBlocks->push_back(copy);
+  }
   romSetName = copy;
 }
 

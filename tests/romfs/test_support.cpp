@@ -109,7 +109,7 @@ Decoded decode(const Bytes& stream, size_t outputSize) {
 void BitWriter::bits(uint32_t value, uint32_t count) {
   for (uint32_t i = 0; i < count; ++i) {
     if (bitCount % 8 == 0) bytes.push_back(0);
-    if ((value >> i) & 1) bytes.back() |= static_cast<uint8_t>(1u << (bitCount % 8));
+    if (i < 32 && ((value >> i) & 1)) bytes.back() |= static_cast<uint8_t>(1u << (bitCount % 8));
     ++bitCount;
   }
 }
