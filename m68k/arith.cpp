@@ -58,11 +58,12 @@ SB_HANDLER(arithExtended) {
     const uint32_t src = readMem<Sz>(s, areg(ry) -= addressStep<Sz>(ry));
     const uint32_t where = areg(rx) -= addressStep<Sz>(rx);
     const uint32_t d = readMem<Sz>(s, where);
-    writeMem<Sz>(s, where, Add ? addFlags<Sz, true>(d, src, g.x) : subFlags<Sz, true>(d, src, g.x));
+    writeMem<Sz>(s, where,
+                 Add ? addFlags<Sz, true>(d, src, flagX) : subFlags<Sz, true>(d, src, flagX));
     SB_NEXT(s, Sz == 4 ? 30 : 18);
   } else {
     const uint32_t src = dreg(ry) & kMask<Sz>, d = dreg(rx) & kMask<Sz>;
-    setDreg<Sz>(rx, Add ? addFlags<Sz, true>(d, src, g.x) : subFlags<Sz, true>(d, src, g.x));
+    setDreg<Sz>(rx, Add ? addFlags<Sz, true>(d, src, flagX) : subFlags<Sz, true>(d, src, flagX));
     SB_NEXT(s, Sz == 4 ? 8 : 4);
   }
 }

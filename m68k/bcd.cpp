@@ -6,8 +6,8 @@ namespace m68k {
 namespace {
 
 SB_INLINE uint32_t bcdAdd(uint32_t dst, uint32_t src) {
-  const uint32_t sum = dst + src + g.x;
-  const bool half = (dst & 0x0F) + (src & 0x0F) + g.x > 0x0F;
+  const uint32_t sum = dst + src + flagX;
+  const bool half = (dst & 0x0F) + (src & 0x0F) + flagX > 0x0F;
   uint32_t a = sum;
   if ((a & 0x0F) > 9 || half) a += 6;
   uint32_t carry = 0;
@@ -16,17 +16,17 @@ SB_INLINE uint32_t bcdAdd(uint32_t dst, uint32_t src) {
     carry = 1;
   }
   a &= 0xFF;
-  g.c = g.x = uint8_t(carry);
-  g.n = uint8_t(a >> 7);
-  g.v = 0;
-  if (a) g.z = 0;
+  flagC = flagX = uint8_t(carry);
+  flagN = uint8_t(a >> 7);
+  flagV = 0;
+  if (a) flagZ = 0;
   return a;
 }
 
 SB_INLINE uint32_t bcdSub(uint32_t dst, uint32_t src) {
-  const uint32_t difference = (dst - src - g.x) & 0xFF;
-  const bool half = (dst & 0x0F) < (src & 0x0F) + g.x;
-  const bool borrow = dst < src + g.x;
+  const uint32_t difference = (dst - src - flagX) & 0xFF;
+  const bool half = (dst & 0x0F) < (src & 0x0F) + flagX;
+  const bool borrow = dst < src + flagX;
   uint32_t a = difference;
   uint32_t carry = borrow;
   if ((a & 0x0F) > 9 || half) {
@@ -38,10 +38,10 @@ SB_INLINE uint32_t bcdSub(uint32_t dst, uint32_t src) {
     carry = 1;
   }
   a &= 0xFF;
-  g.c = g.x = uint8_t(carry);
-  g.n = uint8_t(a >> 7);
-  g.v = 0;
-  if (a) g.z = 0;
+  flagC = flagX = uint8_t(carry);
+  flagN = uint8_t(a >> 7);
+  flagV = 0;
+  if (a) flagZ = 0;
   return a;
 }
 

@@ -22,7 +22,7 @@ constexpr int bitMemoryCost() {
 
 template <int Op>
 SB_INLINE uint32_t changeBit(uint32_t v, uint32_t mask) {
-  g.z = (v & mask) == 0;
+  flagZ = (v & mask) == 0;
   if constexpr (Op == kBchg)
     return v ^ mask;
   else if constexpr (Op == kBclr)
@@ -41,14 +41,14 @@ SB_HANDLER(bitOperation) {
     const uint32_t mask = 1u << (number & 31);
     uint32_t& d = dreg(lowReg(op));
     if constexpr (Op == kBtst)
-      g.z = (d & mask) == 0;
+      flagZ = (d & mask) == 0;
     else
       d = changeBit<Op>(d, mask);
     SB_NEXT(s, (bitRegisterCost<Op, Static>()));
   } else {
     const uint32_t mask = 1u << (number & 7);
     if constexpr (Op == kBtst) {
-      g.z = (eaRead<M, 1>(s, lowReg(op)) & mask) == 0;
+      flagZ = (eaRead<M, 1>(s, lowReg(op)) & mask) == 0;
     } else {
       const uint32_t where = eaAddress<M, 1>(s, lowReg(op));
       writeByte(s, where, changeBit<Op>(readByte(s, where), mask));

@@ -14,33 +14,33 @@ SB_INLINE bool condition() {
   else if constexpr (Cc == 0x1)
     return false;  // F
   else if constexpr (Cc == 0x2)
-    return !g.c && !g.z;  // HI
+    return !flagC && !flagZ;  // HI
   else if constexpr (Cc == 0x3)
-    return g.c || g.z;  // LS
+    return flagC || flagZ;  // LS
   else if constexpr (Cc == 0x4)
-    return !g.c;  // CC
+    return !flagC;  // CC
   else if constexpr (Cc == 0x5)
-    return g.c;  // CS
+    return flagC;  // CS
   else if constexpr (Cc == 0x6)
-    return !g.z;  // NE
+    return !flagZ;  // NE
   else if constexpr (Cc == 0x7)
-    return g.z;  // EQ
+    return flagZ;  // EQ
   else if constexpr (Cc == 0x8)
-    return !g.v;  // VC
+    return !flagV;  // VC
   else if constexpr (Cc == 0x9)
-    return g.v;  // VS
+    return flagV;  // VS
   else if constexpr (Cc == 0xA)
-    return !g.n;  // PL
+    return !flagN;  // PL
   else if constexpr (Cc == 0xB)
-    return g.n;  // MI
+    return flagN;  // MI
   else if constexpr (Cc == 0xC)
-    return g.n == g.v;  // GE
+    return flagN == flagV;  // GE
   else if constexpr (Cc == 0xD)
-    return g.n != g.v;  // LT
+    return flagN != flagV;  // LT
   else if constexpr (Cc == 0xE)
-    return !g.z && g.n == g.v;  // GT
+    return !flagZ && flagN == flagV;  // GT
   else
-    return g.z || g.n != g.v;  // LE
+    return flagZ || flagN != flagV;  // LE
 }
 
 // Calls f(std::integral_constant<int, Cc>) for the sixteen conditions.

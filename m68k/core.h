@@ -55,8 +55,6 @@ struct RunState {
   uintptr_t fetchLo;         // host address of the window start
   uintptr_t fetchSafe;       // host PC - fetchLo <= fetchSafe: a whole instruction fits
   uint32_t windowFirst, windowLast;
-  // Live condition codes, one byte each (0 or 1).
-  uint8_t c, v, z, n, x;
   bool executing;
   bool fetchFailed;
   bool tracePending;
@@ -71,6 +69,10 @@ struct RunState {
 };
 
 extern RunState g;
+
+// Live condition codes while running, one byte each (0 or 1). Separate
+// objects, so that the compiler stores each one straight from its setcc.
+extern uint8_t flagC, flagV, flagZ, flagN, flagX;
 
 // The live part of a running instruction.
 struct Step {
@@ -314,10 +316,10 @@ SB_INLINE void setDreg(uint32_t r, uint32_t v) {
 
 // ---- condition codes ----
 SB_INLINE void setCVZN(uint32_t c, uint32_t v, uint32_t z, uint32_t n) {
-  g.c = uint8_t(c);
-  g.v = uint8_t(v);
-  g.z = uint8_t(z);
-  g.n = uint8_t(n);
+  flagC = uint8_t(c);
+  flagV = uint8_t(v);
+  flagZ = uint8_t(z);
+  flagN = uint8_t(n);
 }
 // N and Z from a result, V and C cleared (moves and logic).
 template <int Sz>
@@ -325,15 +327,15 @@ SB_INLINE void setLogic(uint32_t r) {
   setCVZN(0, 0, (r & kMask<Sz>) == 0, (r & kMsb<Sz>) != 0);
 }
 SB_INLINE uint16_t composeSr() {
-  return uint16_t((g.ctx.sr & kSrSystemMask) | (g.x << 4) | (g.n << 3) | (g.z << 2) | (g.v << 1) |
-                  g.c);
+  return uint16_t((g.ctx.sr & kSrSystemMask) | (flagX << 4) | (flagN << 3) | (flagZ << 2) |
+                  (flagV << 1) | flagC);
 }
 SB_INLINE void unpackFlags(uint32_t ccr) {
-  g.x = (ccr >> 4) & 1;
-  g.n = (ccr >> 3) & 1;
-  g.z = (ccr >> 2) & 1;
-  g.v = (ccr >> 1) & 1;
-  g.c = ccr & 1;
+  flagX = (ccr >> 4) & 1;
+  flagN = (ccr >> 3) & 1;
+  flagZ = (ccr >> 2) & 1;
+  flagV = (ccr >> 1) & 1;
+  flagC = ccr & 1;
 }
 
 // ---- engine services for handlers (engine.cpp) ----

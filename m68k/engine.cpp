@@ -8,6 +8,7 @@
 namespace m68k {
 
 RunState g;
+uint8_t flagC, flagV, flagZ, flagN, flagX;
 Handler opcodeTable[65536];
 uint8_t opcodeLength[65536];
 
@@ -102,7 +103,7 @@ Step interruptCheck(Step s) {
 }
 
 uint32_t packFlags() {
-  return uint32_t(g.x << 4 | g.n << 3 | g.z << 2 | g.v << 1 | g.c);
+  return uint32_t(flagX << 4 | flagN << 3 | flagZ << 2 | flagV << 1 | flagC);
 }
 
 }  // namespace

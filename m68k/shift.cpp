@@ -14,7 +14,7 @@ SB_INLINE uint32_t shift(uint32_t v, uint32_t n) {
   constexpr uint64_t mask = kMask<Sz>;
   v &= kMask<Sz>;
   if (n == 0) {
-    setCVZN(Type == kRox ? g.x : 0, 0, v == 0, (v >> (bits - 1)) & 1);
+    setCVZN(Type == kRox ? flagX : 0, 0, v == 0, (v >> (bits - 1)) & 1);
     return v;
   }
   uint64_t r;
@@ -43,7 +43,7 @@ SB_INLINE uint32_t shift(uint32_t v, uint32_t n) {
         c = Type == kAs ? negative : (n == bits ? (v >> (bits - 1)) & 1 : 0);
       }
     }
-    g.x = uint8_t(c);
+    flagX = uint8_t(c);
   } else if constexpr (Type == kRo) {
     const uint32_t k = n % bits;
     r = Left ? ((uint64_t(v) << k) | (uint64_t(v) >> (bits - k))) & mask
@@ -53,14 +53,14 @@ SB_INLINE uint32_t shift(uint32_t v, uint32_t n) {
     // Through X: a rotation of bits + 1 bits with X on top.
     const uint32_t k = n % (bits + 1);
     const uint64_t wideMask = (uint64_t(1) << (bits + 1)) - 1;
-    uint64_t w = (uint64_t(g.x) << bits) | v;
+    uint64_t w = (uint64_t(flagX) << bits) | v;
     if (k) {
       w = Left ? ((w << k) | (w >> (bits + 1 - k))) & wideMask
                : ((w >> k) | (w << (bits + 1 - k))) & wideMask;
     }
     r = w & mask;
     c = uint32_t(w >> bits) & 1;
-    g.x = uint8_t(c);
+    flagX = uint8_t(c);
   }
   setCVZN(c, overflow, r == 0, uint32_t(r >> (bits - 1)) & 1);
   return uint32_t(r);

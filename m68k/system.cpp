@@ -108,7 +108,7 @@ SB_HANDLER(trap) {
 SB_HANDLER(trapv) {
   (void)op;
   Step s{pc_, rem_};
-  if (g.v) {
+  if (flagV) {
     s = raiseException(s, kVectorTrapv, pcOf(s.pc));
     SB_NEXT(s, 38);
   }

@@ -23,7 +23,7 @@ SB_HANDLER(unary) {
     const uint32_t d = rmwRead<M, Sz>(s, where);
     uint32_t result;
     if constexpr (Op == kNegx) {
-      result = subFlags<Sz, true>(0, d, g.x);
+      result = subFlags<Sz, true>(0, d, flagX);
     } else if constexpr (Op == kNeg) {
       result = subFlags<Sz>(0, d);
     } else {
