@@ -111,6 +111,8 @@ void insertColumns(QTreeWidget* list) {
   header->setSectionsMovable(false);
   header->setSectionResizeMode(QHeaderView::Interactive);
   header->setStretchLastSection(false);
+  header->setSortIndicatorShown(true);
+  header->setSortIndicator(-1, Qt::AscendingOrder);  // no arrow before the first sort
   for (int i = 0; i < static_cast<int>(std::size(listColumns)); ++i)
     header->resizeSection(i, listColumns[i].width);
 }

@@ -127,6 +127,7 @@ TEST_F(DialogTest, LooksAsTheTemplateSays) {
       EXPECT_TRUE(list->header()->defaultAlignment() & Qt::AlignLeft);
     }
     EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_EQ(list->header()->sortIndicatorSection(), -1);  // listed by name, no sort yet
     clickButton(dialog, exitId);
   });
 }
@@ -276,6 +277,20 @@ TEST_F(DialogTest, TheKeyboardChoosesTheHighlightedRow) {
   EXPECT_EQ(selectedDriver, "charlie.drv");
 }
 
+TEST_F(DialogTest, ReturnPressesPlay) {
+  writeFourGames();
+  runPass([](QDialog& dialog) {
+    QTreeWidget* list = gameList(dialog);
+    QTest::keyClick(list, Qt::Key_Return);  // nothing chosen yet
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "You have to select a game first");
+    clickCell(list, rowNamed(list, "Delta Run"), zipColumn);
+    QTest::keyClick(list, Qt::Key_Return);
+  });
+  EXPECT_EQ(launcherChoice, 3);
+  EXPECT_EQ(selectedDriver, "drun.drv");
+}
+
 TEST_F(DialogTest, TwoDriversWithOneGameNameEachPlayTheirOwnFile) {
   writeDriver("first.drv", "Same Game", "first", "1990", "System21");
   writeDriver("second.drv", "Same Game", "second", "1991", "System21");
@@ -417,6 +432,7 @@ TEST_F(DialogTest, HeaderClicksAlternateTheDirectionAcrossColumnsAndPasses) {
     clickHeader(list, yearColumn);  // ascending, equal years by name
     EXPECT_EQ(columnTexts(list), (Texts{"Bravo", "alpha strike", "Charlie", "Delta Run"}));
     EXPECT_EQ(list->header()->sortIndicatorOrder(), Qt::AscendingOrder);
+    EXPECT_EQ(list->header()->sortIndicatorSection(), yearColumn);
     clickHeader(list, yearColumn);  // descending, ties reversed as well
     EXPECT_EQ(columnTexts(list), (Texts{"Delta Run", "Charlie", "alpha strike", "Bravo"}));
     EXPECT_EQ(list->header()->sortIndicatorOrder(), Qt::DescendingOrder);
