@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr uint32_t kCode = Rig::kCode;
 
 // Runs one instruction with A0 (and D0) set; returns D0 afterwards.
 uint32_t runWith(Rig& rig, std::initializer_list<uint16_t> code, uint32_t a0, uint32_t d0 = 0) {
