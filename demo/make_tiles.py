@@ -21,8 +21,8 @@ import sys
 BLACK = 0xFF  # pixel byte drawn black
 
 # ---- tiles ------------------------------------------------------------------
-TILE_BLANK, TILE_STAR_DIM, TILE_STAR_MID, TILE_STAR_BRIGHT, TILE_ORB = range(5)
-TILE_MOON = 5          # 25 tiles, 5 x 5
+TILE_BLANK, TILE_STAR_DIM, TILE_STAR_MID, TILE_STAR_BRIGHT, TILE_ORB, TILE_DOT = range(6)
+TILE_MOON = 6          # 25 tiles, 5 x 5
 MOON_GRID = 5
 
 
@@ -54,9 +54,11 @@ def shade_sphere(nx, ny, nz):
     return max(1, min(15, int(round(1 + 14 * min(1.0, v)))))
 
 
-def orb():
+def orb(r):
+    """A shaded ball of radius r in the middle of a black tile. The black
+    margin is what erases the ball's last picture: a ball that moves by no
+    more than its margin in a frame leaves no trail."""
     t = blank()
-    r = 5.0  # a 3-pixel black margin: moving 3 pixels a frame leaves no trail
     for y in range(16):
         for x in range(16):
             dx, dy = (x - 7.5) / r, (y - 7.5) / r
@@ -92,7 +94,7 @@ def moon_tiles():
 
 
 def tiles():
-    return [blank(), star(0), star(1), star(2), orb()] + moon_tiles()
+    return [blank(), star(0), star(1), star(2), orb(5.0), orb(4.3)] + moon_tiles()
 
 
 def planes(tile_list):
@@ -174,7 +176,7 @@ def shapes_and_codes():
     for ch in LETTERS:
         shapes.append((len(codes), 0x35, 24, 40))
         for row in FONT[ch]:
-            codes.extend(TILE_ORB if c == '#' else 0x8000 for c in row)
+            codes.extend(TILE_DOT if c == '#' else 0x8000 for c in row)
     return shapes, codes
 
 

@@ -138,7 +138,13 @@ frameInterrupt:
 	lsr.w	#SCENE_FRAMES_SHIFT,%d0
 	and.w	#3,%d0
 	move.w	%d0,CONTROL_SCENE
-	| Bank 0: the stars.
+	tst.w	MOTION_READY
+	bne.s	0f
+	| Nothing to show yet: each list holds one sprite that draws nothing.
+	move.w	#LIST_END+255,VIDEO_LIST0
+	move.w	#LIST_END+255,VIDEO_LIST1
+	bra	9f
+0:	| Bank 0: the stars.
 	lea	MOTION_STARS,%a0
 	lea	VIDEO_SPRITES0,%a1
 	lea	VIDEO_LIST0,%a2
@@ -216,7 +222,7 @@ frameInterrupt:
 	addq.w	#1,%d2
 	dbra	%d1,3b
 	or.w	#LIST_END,-2(%a2)
-	movem.l	(%sp)+,%d0-%d3/%a0-%a3
+9:	movem.l	(%sp)+,%d0-%d3/%a0-%a3
 	rte
 
 unexpected:

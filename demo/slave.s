@@ -71,6 +71,10 @@ start:
 	move.w	(%a1)+,(%a0)+			| launch speed, 8.8
 	dbra	%d7,2b
 	clr.w	FRAME_COUNT
+	bsr	moveStars
+	bsr	moveBalls
+	bsr	moveLetters
+	move.w	#1,MOTION_READY
 	move.w	#0x2000,%sr
 mainLoop:
 	move.w	FRAME_COUNT,%d0
@@ -248,12 +252,12 @@ spinX:
 	bra.s	store
 spinY:
 	move.w	%d5,%d0
-	mulu.w	#3,%d0
-	lsr.w	#1,%d0
+	mulu.w	#5,%d0
+	lsr.w	#2,%d0
 	move.w	%d7,%d1
-	mulu.w	#10,%d1
+	mulu.w	#5,%d1
 	sub.w	%d1,%d0
-	subq.w	#8,%d0
+	subq.w	#4,%d0
 	bsr.s	turnCosine
 	move.w	#LETTER_HEIGHT,%d2
 	bsr.s	scaleByCosine

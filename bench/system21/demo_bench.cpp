@@ -1,0 +1,84 @@
+// Frames per second of the demo ROM set, headless: the frame loop of a run
+// (both processors' shares with their interrupts, palette, sprites, present),
+// with rendering and with rendering off; the median of 5 runs of each.
+//
+// Usage: system21_bench [frames per run, default 3000] [run directory]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "console/console.h"
+#include "driver/driver.h"
+#include "system21/system21.h"
+
+namespace {
+
+struct Result {
+  double fps;
+  double cyclesPerFrame1, cyclesPerFrame2;
+};
+
+bool loadDemo() {
+  resetGameGraphics();
+  if (!loadGame("demo.drv")) return false;
+  logStartupDiagnostics();
+  startCpus();
+  setConsoleHeadless(true);
+  openConsole(gameName.c_str(), screenWidth, screenHeight, false);
+  return true;
+}
+
+Result timeRun(int frames, bool render) {
+  uint32_t start1 = machine.cpu1Context.cycleCount, start2 = machine.cpu2Context.cycleCount;
+  uint32_t* frame = frameBuffer();
+  auto begin = std::chrono::steady_clock::now();
+  for (int i = 0; i < frames; i++) {
+    runFrame();
+    if (render) {
+      convertPalette();
+      drawSprites(frame);
+    }
+    presentFrame(frame);
+  }
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  return {frames / seconds, double(machine.cpu1Context.cycleCount - start1) / frames,
+          double(machine.cpu2Context.cycleCount - start2) / frames};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int frames = argc > 1 ? std::atoi(argv[1]) : 3000;
+  std::string runDir = argc > 2 ? argv[2] : SB_RUN_DIR;
+  if (frames <= 0) frames = 3000;
+  settings = defaultSettings();
+  settings.Drvdir = runDir + "/drv/";
+  settings.Romdir = settings.AlternateRomdir1 = settings.AlternateRomdir2 =
+      settings.AlternateRomdir3 = runDir + "/roms/";
+  setHeadless(true);
+  openLog("/dev/null");
+  for (bool render : {true, false}) {
+    std::vector<Result> runs;
+    for (int r = 0; r < 5; r++) {
+      if (!loadDemo()) {
+        fprintf(stderr, "cannot load demo.drv from %s\n", runDir.c_str());
+        return 1;
+      }
+      runs.push_back(timeRun(frames, render));
+      closeConsole();
+      releaseGameGraphics();
+    }
+    std::sort(runs.begin(), runs.end(), [](auto& a, auto& b) { return a.fps < b.fps; });
+    printf(
+        "demo, %d frames a run, rendering %s: median %.0f fps (runs %.0f .. %.0f); "
+        "cycles a frame: cpu1 %.0f, cpu2 %.0f\n",
+        frames, render ? "on " : "off", runs[2].fps, runs[0].fps, runs[4].fps,
+        runs[2].cyclesPerFrame1, runs[2].cyclesPerFrame2);
+  }
+  closeLog();
+  return 0;
+}
