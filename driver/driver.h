@@ -7,7 +7,10 @@
 #include <vector>
 
 // ---- Token reader -------------------------------------------------------
-// One current text stream for the whole program; users take turns.
+// One current text stream for the whole program; users take turns. Tokens
+// and quoted values of any length; "# ... #" comments; keys compared without
+// regard to case, and a quoted value is never taken for a key. At the end
+// of the stream (or after a read error) every read gives "".
 int openDriverFile(const char* path);  // 1 opened as the current stream, 0 not
 void closeDriverFile();
 bool driverFileAtEnd();
