@@ -347,7 +347,11 @@ int32_t cpuInterrupt(int32_t level, int32_t vector) {
     vector = 24 + level;
   CpuContext& c = g.ctx;
   if (c.interrupts[0] & (1u << level)) return cpuInterruptAlreadyPending;
-  c.interrupts[0] = uint8_t((c.interrupts[0] | (1u << level)) & ~kStoppedBit);
+  // A halted processor (stopped with an odd PC) stays halted until a reset;
+  // only a stopped one wakes up.
+  const bool halted = !g.executing && (c.interrupts[0] & kStoppedBit) && (c.pc & 1);
+  c.interrupts[0] = uint8_t(c.interrupts[0] | (1u << level));
+  if (!halted) c.interrupts[0] &= uint8_t(~kStoppedBit);
   c.interrupts[level] = uint8_t(vector);
   // Inside a slice: end it after the current instruction without losing
   // budget, so that the slice end takes the request.

@@ -54,6 +54,16 @@ TEST(Reset, OddInitialPcHalts) {
   EXPECT_EQ(rig.context.pc, 0x401u);
 }
 
+TEST(Reset, AnInterruptDoesNotWakeAHaltedProcessor) {
+  Rig rig;
+  rig.setLong(4, 0x000401);
+  cpuInit();
+  EXPECT_EQ(rig.reset(), cpuResetOddVector);
+  EXPECT_EQ(cpuInterrupt(1, cpuAutovector), cpuInterruptRecorded);
+  EXPECT_EQ(rig.run(100), cpuExecHalted);
+  EXPECT_EQ(rig.context.interrupts[0], 0x03);
+}
+
 TEST(Reset, SetsSupervisorStateAndVectors) {
   Rig rig;
   rig.context.dreg[3] = 7;
