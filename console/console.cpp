@@ -26,8 +26,26 @@ struct Console {
   bool videoStarted = false;
   bool failed = false;  // no window although one was asked for
   bool keySeen = false;
+  Uint64 lastPresent = 0;  // performance-counter time of the last frame shown
 };
 Console console;
+
+// A window shows at most one frame per refresh of a 60 Hz display, as a
+// flip to the screen would: without it a game would run far too fast to see.
+constexpr double refreshSeconds = 1.0 / 60;
+
+void waitForRefresh() {
+  Uint64 frequency = SDL_GetPerformanceFrequency();
+  Uint64 period = static_cast<Uint64>(frequency * refreshSeconds);
+  Uint64 now = SDL_GetPerformanceCounter();
+  if (console.lastPresent && now - console.lastPresent < period) {
+    Uint64 waitMs = (period - (now - console.lastPresent)) * 1000 / frequency;
+    if (waitMs > 0) SDL_Delay(static_cast<Uint32>(waitMs));
+    while (SDL_GetPerformanceCounter() - console.lastPresent < period) {
+    }
+  }
+  console.lastPresent = SDL_GetPerformanceCounter();
+}
 
 struct OptionRow {
   const char* name;
@@ -63,9 +81,7 @@ bool openWindow(const char* title) {
   console.window =
       SDL_CreateWindow(title, position, position, console.width, console.height, flags);
   if (!console.window) return false;
-  // Presenting waits for the display's refresh where the driver offers it.
-  console.renderer = SDL_CreateRenderer(console.window, -1, SDL_RENDERER_PRESENTVSYNC);
-  if (!console.renderer) console.renderer = SDL_CreateRenderer(console.window, -1, 0);
+  console.renderer = SDL_CreateRenderer(console.window, -1, 0);
   if (!console.renderer) return false;
   SDL_RenderSetLogicalSize(console.renderer, console.width, console.height);
   console.texture = SDL_CreateTexture(console.renderer, SDL_PIXELFORMAT_RGB888,
@@ -105,6 +121,7 @@ int openConsole(const char* title, int width, int height, bool fullScreen) {
   console.frame.assign(static_cast<size_t>(console.width) * console.height, 0);
   console.keySeen = false;
   console.failed = false;
+  console.lastPresent = 0;
   if (console.headless) return 1;
   if (!openWindow(title)) {
     fprintf(stderr, "Cannot open the game window: %s\n", SDL_GetError());
@@ -132,6 +149,7 @@ void presentFrame(const uint32_t* frame) {
   SDL_UnlockTexture(console.texture);
   SDL_RenderClear(console.renderer);
   SDL_RenderCopy(console.renderer, console.texture, nullptr, nullptr);
+  waitForRefresh();
   SDL_RenderPresent(console.renderer);
 }
 
