@@ -47,21 +47,6 @@ constexpr DirectoryKey directoryKeys[] = {
     {"Stadir", &Settings::Stadir},
 };
 
-int lowerAscii(int c) {
-  return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
-}
-
-bool equalsIgnoringCase(const std::string& text, const char* other) {
-  size_t i = 0;
-  for (; i < text.size(); ++i) {
-    if (other[i] == '\0') return false;
-    if (lowerAscii(static_cast<unsigned char>(text[i])) !=
-        lowerAscii(static_cast<unsigned char>(other[i])))
-      return false;
-  }
-  return other[i] == '\0';
-}
-
 // The value of a key, searched from the start of the file; false when the
 // key or its value is missing.
 bool readSetting(const char* key, std::string& value) {
@@ -106,7 +91,7 @@ bool parseLow8Bits(const std::string& text, uint8_t& result) {
 
 void readYesNo(const char* key, bool& field) {
   std::string value;
-  if (readSetting(key, value)) field = equalsIgnoringCase(value, "yes");
+  if (readSetting(key, value)) field = sameTextIgnoringCase(value, "yes");
 }
 
 const char* yesNo(bool value) {
@@ -153,7 +138,7 @@ void loadConfiguration(const char* path) {
     if (readSetting(directory.key, value)) settings.*directory.field = value;
   if (readSetting("threadPriority", value)) {
     for (const PriorityName& name : priorityNames)
-      if (equalsIgnoringCase(value, name.readName)) settings.threadPriority = name.level;
+      if (sameTextIgnoringCase(value, name.readName)) settings.threadPriority = name.level;
   }
   readYesNo("hardwareStretch", settings.hardwareStretch);
   readYesNo("surfacesInSystemMemory", settings.surfacesInSystemMemory);

@@ -15,9 +15,11 @@ int openDriverFile(const char* path);  // 1 opened as the current stream, 0 not
 void closeDriverFile();
 bool driverFileAtEnd();
 std::string readToken();
-std::string readValue();             // next token outside comments; "" at end of file
-void findKey(const char* key);       // from the start of the stream
-void findNextKey(const char* key);   // from the current position
+std::string readValue();            // next token outside comments; "" at end of file
+void findKey(const char* key);      // from the start of the stream
+void findNextKey(const char* key);  // from the current position
+// Keys, keywords and command words are compared with ASCII case folding.
+bool sameTextIgnoringCase(const std::string& text, const char* other);
 
 // ---- ROM-set loading ----------------------------------------------------
 // Region buffers of the loaded game. 68000 images hold 16-bit words in host

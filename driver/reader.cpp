@@ -43,21 +43,6 @@ bool isWhiteSpace(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-int lowerAscii(int c) {
-  return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
-}
-
-bool equalsIgnoringCase(const std::string& text, const char* key) {
-  size_t i = 0;
-  for (; i < text.size(); ++i) {
-    if (key[i] == '\0') return false;
-    if (lowerAscii(static_cast<unsigned char>(text[i])) !=
-        lowerAscii(static_cast<unsigned char>(key[i])))
-      return false;
-  }
-  return key[i] == '\0';
-}
-
 // The rest of a quoted value, after its opening token has been read.
 std::string readQuotedText() {
   std::string text;
@@ -77,6 +62,16 @@ bool isBareHash(const std::string& token) {
 }
 
 }  // namespace
+
+bool sameTextIgnoringCase(const std::string& text, const char* other) {
+  if (other == nullptr) return false;
+  auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c; };
+  size_t i = 0;
+  for (; i < text.size(); ++i) {
+    if (other[i] == '\0' || lower(text[i]) != lower(other[i])) return false;
+  }
+  return other[i] == '\0';
+}
 
 int openDriverFile(const char* path) {
   closeDriverFile();
@@ -130,7 +125,7 @@ std::string readValue() {
 void findNextKey(const char* key) {
   while (!driverFileAtEnd()) {
     std::string value = readValue();
-    if (!lastTokenQuoted && equalsIgnoringCase(value, key)) return;
+    if (!lastTokenQuoted && sameTextIgnoringCase(value, key)) return;
   }
 }
 

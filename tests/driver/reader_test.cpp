@@ -309,6 +309,7 @@ TEST(ReaderWithoutFile, EveryOperationIsSafe) {
   EXPECT_EQ(readValue(), "");
   findKey("GAMENAME");
   findNextKey("GAMENAME");
+  findKey(nullptr);
   closeDriverFile();
 }
 
@@ -337,6 +338,21 @@ TEST_F(ReaderTest, OpeningAnotherFileReplacesTheCurrentStream) {
   closeDriverFile();
   fs::remove(other);
   EXPECT_EQ(readValue(), "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SameTextIgnoringCase, FoldsAsciiLettersOnly) {
+  EXPECT_TRUE(sameTextIgnoringCase("LOADROM16SWAP", "loadrom16swap"));
+  EXPECT_TRUE(sameTextIgnoringCase("", ""));
+  EXPECT_FALSE(sameTextIgnoringCase("SIZE", "SIZ"));
+  EXPECT_FALSE(sameTextIgnoringCase("SIZ", "SIZE"));
+  EXPECT_FALSE(sameTextIgnoringCase("[gfx]", "{GFX}"));          // '[' and '{' differ by 0x20 too
+  EXPECT_FALSE(sameTextIgnoringCase("\xc9t\xc9", "\xe9t\xe9"));  // no folding beyond ASCII
+  EXPECT_FALSE(sameTextIgnoringCase(std::string("a\0b", 3), "a"));
+  EXPECT_FALSE(sameTextIgnoringCase("a", nullptr));
 }
 
 }  // namespace
