@@ -324,6 +324,42 @@ int copyMatch(InflateState& s, uint32_t distance, uint32_t length) {
   return inflateOk;
 }
 
+inline void copy8(uint8_t* to, const uint8_t* from) {
+  uint64_t v;
+  std::memcpy(&v, from, 8);
+  std::memcpy(to, &v, 8);
+}
+
+inline void copy4(uint8_t* to, const uint8_t* from) {
+  uint32_t v;
+  std::memcpy(&v, from, 4);
+  std::memcpy(to, &v, 4);
+}
+
+// A back-reference that lies wholly inside the window before `to`, copied
+// with the result of a forward byte-by-byte copy and without writing past
+// to + length (the bytes beyond are still history).
+inline void copyBack(uint8_t* to, uint32_t distance, uint32_t length) {
+  const uint8_t* from = to - distance;
+  if (distance >= 8) {
+    // Each 8-byte piece reads only bytes that are already final.
+    if (length >= 8) {
+      uint32_t i = 0;
+      for (; i + 8 <= length; i += 8) copy8(to + i, from + i);
+      if (i < length) copy8(to + length - 8, from + length - 8);
+    } else if (length >= 4) {
+      copy4(to, from);
+      copy4(to + length - 4, from + length - 4);
+    } else {
+      for (uint32_t i = 0; i < length; ++i) to[i] = from[i];
+    }
+  } else if (distance == 1) {
+    std::memset(to, *from, length);
+  } else {
+    for (uint32_t i = 0; i < length; ++i) to[i] = from[i];
+  }
+}
+
 inline uint64_t load64(const uint8_t* p) {
   uint64_t v;
   std::memcpy(&v, p, sizeof v);
@@ -344,9 +380,10 @@ int inflateCodes(const HuftEntry* literals, const HuftEntry* distances, uint32_t
     uint32_t position = s.windowPosition;
     const uint64_t literalMask = mask(literalWidth);
     const uint64_t distanceMask = mask(distanceWidth);
+    // Locals, since every byte stored to the window may alias the state.
+    const uint8_t* const inputEnd = paddingBytes == 0 ? s.inputEnd : in;
     int result = -1;
-    while (s.inputEnd - in >= 8 && position <= inflateWindowSize - longestMatch &&
-           paddingBytes == 0) {
+    while (inputEnd - in >= 8 && position <= inflateWindowSize - longestMatch) {
       bits |= load64(in) << count;
       in += (63 - count) >> 3;
       count |= 56;
@@ -383,16 +420,8 @@ int inflateCodes(const HuftEntry* literals, const HuftEntry* distances, uint32_t
       const uint32_t distance = e.value + static_cast<uint32_t>(bits & mask(e.operation));
       bits >>= e.operation;
       count -= e.operation;
-      uint8_t* to = window + position;
       if (distance <= position) {
-        const uint8_t* from = to - distance;
-        if (distance >= length) {
-          std::memcpy(to, from, length);
-        } else if (distance == 1) {
-          std::memset(to, *from, length);
-        } else {
-          for (uint32_t i = 0; i < length; ++i) to[i] = from[i];
-        }
+        copyBack(window + position, distance, length);
         position += length;
       } else {
         s.windowPosition = position;
@@ -407,6 +436,10 @@ int inflateCodes(const HuftEntry* literals, const HuftEntry* distances, uint32_t
     s.bitCount = count & 7;
     s.bitBuffer = bits & mask(s.bitCount);
     s.windowPosition = position;
+    if (position == inflateWindowSize) {  // a match of the fast path filled it
+      if (int r = flushWindow(inflateWindowSize)) return r;
+      s.windowPosition = 0;
+    }
     if (result == inflateOk) return inflateOk;
 
     // Slow path: one code, byte by byte, with flushes.

@@ -182,6 +182,37 @@ TEST(FixedBlocks, DistanceOneLength258RepeatsOneByte) {
   EXPECT_EQ(d.consumed, w.bytes.size());
 }
 
+TEST(FixedBlocks, MatchEndingExactlyAtTheWindowEndIsFlushed) {
+  BitWriter w;
+  w.bits(1, 1);
+  w.bits(1, 2);
+  fixedSymbol(w, 'a');
+  for (int i = 0; i < 125; ++i) {  // up to 32251
+    fixedSymbol(w, 285);
+    w.code(0, 5);
+  }
+  for (uint32_t extra : {14u, 15u}) {  // lengths 129 and 130: up to 32510
+    fixedSymbol(w, 280);
+    w.bits(extra, 4);
+    w.code(0, 5);
+  }
+  fixedSymbol(w, 285);  // 258 more: the window is full
+  w.code(0, 5);
+  fixedSymbol(w, 'b');
+  fixedSymbol(w, 256);
+  const size_t streamSize = w.bytes.size();
+  w.bytes.insert(w.bytes.end(), 16, 0xEE);  // room for the fast path to read ahead
+  Decoded d = decode(w.bytes, 32770);
+  ASSERT_EQ(d.result, inflateOk);
+  Bytes expected(32768, 'a');
+  expected.push_back('b');
+  EXPECT_TRUE(d.output == expected);
+  Bytes byZlib;
+  ASSERT_TRUE(zlibInflate(w.bytes, byZlib, 32770));
+  EXPECT_TRUE(byZlib == expected);
+  EXPECT_EQ(d.consumed, streamSize);
+}
+
 TEST(FixedBlocks, SymbolsPastTheRfcAreInvalidCodes) {
   for (uint32_t symbol : {286u, 287u}) {
     BitWriter w;
