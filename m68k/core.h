@@ -152,6 +152,8 @@ SB_INLINE uint32_t pcOf(uintptr_t hostPc) {
 
 // ---- map lookup (memory.cpp) ----
 bool rebase(uint32_t pc);
+// Empties the fetch window, so that the next fetch or jump re-bases.
+void closeWindow();
 void refreshPageIndexes();
 void dropPageIndexes();
 uint32_t slowReadByte(uint32_t a);

@@ -46,9 +46,13 @@ void selectMaps(bool supervisor) {
   refreshPageIndexes();
 }
 
+// The fetch window belongs to the old mode's table: the next fetch or jump
+// re-bases through the new one, so that code runs only where the fetch
+// table of the mode in force maps it.
 void switchMode(bool supervisor) {
   std::swap(g.ctx.areg[7], g.ctx.otherSp);
   selectMaps(supervisor);
+  if (g.executing) closeWindow();
 }
 
 // Exception processing up to the new PC, which the caller re-bases. The

@@ -211,14 +211,18 @@ void slowWriteLong(uint32_t a, uint32_t v) {
     slowWriteWord(a + 2, v & 0xFFFF);
 }
 
+void closeWindow() {
+  g.windowFirst = 0xFFFFFFFF;
+  g.windowLast = 0;
+  // Far from anything base + 32-bit PC can reach: every fetch goes the slow way.
+  g.fetchLo = g.base + (uintptr_t(1) << 40);
+  g.fetchSafe = 0;
+}
+
 bool rebase(uint32_t pc) {
   const ProgramRegion* r = findRegion(g.ctx.fetch, pc & kAddressMask);
   if (!r) {
-    g.windowFirst = 0xFFFFFFFF;
-    g.windowLast = 0;
-    // Far from anything base + 32-bit PC can reach: every fetch goes the slow way.
-    g.fetchLo = g.base + (uintptr_t(1) << 40);
-    g.fetchSafe = 0;
+    closeWindow();
     g.fetchFailed = true;
     return false;
   }

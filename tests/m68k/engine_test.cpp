@@ -551,6 +551,28 @@ TEST(Fetch, EmptyFetchTable) {
   EXPECT_EQ(rig.context.cycleCount, 0u);
 }
 
+TEST(Fetch, CodeRunsOnlyWhereTheModesTableMapsIt) {
+  Rig rig;
+  // User mode fetches from RAM only; RTE to user mode at a ROM address.
+  ProgramRegion userFetch[] = {rig.fetch[1], rig.fetch[2]};
+  rig.context.userFetch = userFetch;
+  rig.load({0x4E73});
+  rig.set(Rig::kStack - 6, {0x0000, 0x0000, 0x0500});  // SR 0, PC $500
+  rig.set(0x500, {0x4E71});
+  rig.context.areg[7] = Rig::kStack - 6;
+  rig.push();
+  EXPECT_EQ(rig.run(1000), cpuExecBudgetUsed);
+  EXPECT_EQ(rig.context.pc, 0x500u);
+  EXPECT_EQ(rig.context.sr, 0x0000);
+  EXPECT_EQ(rig.context.cycleCount, 20u);
+  EXPECT_EQ(rig.run(1000), cpuExecFetchFailed);
+  // MOVE to SR into user mode while running from ROM stops at the next word.
+  rig.load({0x46FC, 0x0000, 0x4E71});
+  EXPECT_EQ(rig.run(1000), cpuExecFetchFailed);
+  EXPECT_EQ(rig.context.pc, kCode + 4);
+  EXPECT_EQ(rig.context.cycleCount, 16u);
+}
+
 TEST(Fetch, CpuFetchUsesTheSupervisorTable) {
   Rig rig;
   rig.load({0xABCD});
