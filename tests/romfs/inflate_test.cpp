@@ -319,6 +319,41 @@ TEST(DynamicBlocks, TheExtraSymbolsFailOnlyWhenDecoded) {
   }
 }
 
+TEST(DynamicBlocks, CountsOf287And31AreAcceptedToo) {
+  std::vector<uint8_t> l(287, 0), d(31, 0);
+  l['A'] = 2;
+  l[256] = 2;
+  l[257] = 2;
+  l[286] = 2;
+  d[0] = 2;
+  d[1] = 2;
+  d[30] = 1;
+  DynamicCode c(l, d);
+  BitWriter ok;
+  writeDynamicHeader(ok, true, c.literals, c.distances);
+  c.symbol(ok, 'A');
+  c.symbol(ok, 257);
+  c.distance(ok, 0);
+  c.symbol(ok, 256);
+  Decoded r = decode(ok.bytes, 4);
+  EXPECT_EQ(r.result, inflateOk);
+  EXPECT_EQ(r.output, Bytes(4, 'A'));
+
+  BitWriter length286;
+  writeDynamicHeader(length286, true, c.literals, c.distances);
+  c.symbol(length286, 286);
+  length286.bits(0, 32);
+  EXPECT_EQ(decode(length286.bytes, 10).result, inflateBadData);
+
+  BitWriter distance30;
+  writeDynamicHeader(distance30, true, c.literals, c.distances);
+  c.symbol(distance30, 'A');
+  c.symbol(distance30, 257);
+  c.distance(distance30, 30);
+  distance30.bits(0, 32);
+  EXPECT_EQ(decode(distance30.bytes, 10).result, inflateBadData);
+}
+
 TEST(DynamicBlocks, IncompleteDistanceCodeDecodes) {
   std::vector<uint8_t> l(258, 0), d(1, 2);  // one distance code of length 2
   l['B'] = 1;
