@@ -129,22 +129,26 @@ TEST_F(Demo, MovingSpritesLeaveNoTrails) {
   std::vector<bool> stale(screen.size(), false);
   size_t trails = 0, stalePixels = 0;
   int64_t firstTrail = 0;
-  for (int64_t frame = 1; frame <= 1100; frame++) {  // all four scenes
+  // Every eighth frame and the one after it are compared, through all four
+  // scenes.
+  for (int64_t frame = 1; frame <= 1100; frame++) {
     runFrame();
     convertPalette();
     drawSprites(screen.data());
+    if (frame % 8 > 1) continue;
     std::fill(fresh.begin(), fresh.end(), 0);
     drawSprites(fresh.data());
+    bool second = frame % 8 == 1;
     for (size_t i = 0; i < screen.size(); i++) {
       bool now = screen[i] != fresh[i];
-      if (now && stale[i] && !trails++) firstTrail = frame;
+      if (second && now && stale[i] && !trails++) firstTrail = frame;
       stalePixels += now;
       stale[i] = now;
     }
   }
   releaseGameGraphics();
   EXPECT_EQ(trails, 0u) << "first trail at frame " << firstTrail;
-  EXPECT_LT(stalePixels, 1000u);  // a few pixels for a frame now and then
+  EXPECT_LT(stalePixels, 200u);  // a few pixels for a frame now and then
 }
 
 TEST_F(Demo, NoFrameRunsWhenTheRunEndsAtOnce) {

@@ -145,12 +145,14 @@ TEST_F(Startup, EndOfRunDumpAndStopLines) {
   countingProgram(slaveCodeRom, 0x13fff0);
   build();
   ASSERT_EQ(startCpus(), 1);
-  machine.sharedRamA[0 ^ 1] = 0x41;
-  machine.sharedRamA[1 ^ 1] = 0x00;
-  machine.sharedRamA[2 ^ 1] = 0x42;
-  machine.sharedRamA[3 ^ 1] = 0x7f;
-  machine.sharedRamA[255 ^ 1] = 0x1f;
-  machine.sharedRamA[256 ^ 1] = 0x43;  // past the dump
+  // The 68000 byte at offset a of an area lies at host offset a ^ 1.
+  auto put = [](uint32_t a, uint8_t value) { machine.sharedRamA[a ^ 1] = value; };
+  put(0, 0x41);
+  put(1, 0x00);
+  put(2, 0x42);
+  put(3, 0x7f);
+  put(255, 0x1f);
+  put(256, 0x43);  // past the dump
   size_t before = log.text().size();
   logEndOfRun();
   std::string dump = "A B\x7f" + std::string(252, ' ') + "\n";
