@@ -10,8 +10,16 @@
 
 #include "romfs/romfs.h"
 
+namespace {
+const std::string path = "/tmp/sb_zip_fuzzer_" + std::to_string(getpid()) + ".zip";
+void removeArchive() {
+  std::remove(path.c_str());
+}
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = "/tmp/sb_zip_fuzzer_" + std::to_string(getpid()) + ".zip";
+  static const bool removedAtExit = std::atexit(removeArchive) == 0;
+  (void)removedAtExit;
   FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) return 0;
   std::fwrite(data, 1, size, f);
