@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -241,9 +242,21 @@ Bytes buildZip(const std::vector<ZipMember>& members, const ZipEnd& end, uint32_
   return file;
 }
 
+namespace {
+std::filesystem::path testRoot() {
+  return std::filesystem::temp_directory_path() / ("sb_romfs_" + std::to_string(::getpid()));
+}
+void removeTestRoot() {
+  std::error_code ignored;
+  std::filesystem::remove_all(testRoot(), ignored);
+}
+}  // namespace
+
 std::string freshDirectory(const std::string& name) {
   namespace fs = std::filesystem;
-  fs::path dir = fs::temp_directory_path() / ("sb_romfs_" + std::to_string(::getpid())) / name;
+  static const bool removedAtExit = std::atexit(removeTestRoot) == 0;
+  (void)removedAtExit;
+  fs::path dir = testRoot() / name;
   fs::remove_all(dir);
   fs::create_directories(dir);
   return dir.string() + "/";
