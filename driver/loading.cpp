@@ -7,7 +7,6 @@
 // log line that says why, when a section or its SIZE is missing, a size or
 // offset is not a 32-bit hexadecimal number, the file ends before the next
 // header, or a command would write past the region's SIZE.
-#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -53,15 +52,6 @@ __attribute__((format(printf, 1, 2))) void logLine(const char* format, ...) {
   va_start(arguments, format);
   std::vfprintf(log, format, arguments);
   va_end(arguments);
-}
-
-bool sameWord(const std::string& text, const char* word) {
-  if (text.size() != std::strlen(word)) return false;
-  for (size_t i = 0; i < text.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(text[i])) !=
-        std::toupper(static_cast<unsigned char>(word[i])))
-      return false;
-  return true;
 }
 
 bool isSectionHeader(const std::string& token) {
@@ -121,7 +111,7 @@ bool openSection(const char* section, std::string& sizeText, uint32_t& size) {
       logLine("Section %s has no SIZE\n", section);
       return false;
     }
-  } while (!sameWord(token, "SIZE"));
+  } while (!sameTextIgnoringCase(token, "SIZE"));
   if (!nextToken(section, sizeText)) return false;
   if (!parseHex(sizeText, size)) {
     logLine("SIZE '%s' of section %s is not a hexadecimal number\n", sizeText.c_str(), section);
@@ -206,7 +196,7 @@ int loadGraphicsRegion() {
       freeGraphicsImage();
       return 1;
     }
-    if (sameWord(word, "LOAD8")) {
+    if (sameTextIgnoringCase(word, "LOAD8")) {
       if (!nextToken(section, first) || !readNumber(section, word, "size", size) ||
           !readNumber(section, word, "offset", offset))
         break;
@@ -216,7 +206,7 @@ int loadGraphicsRegion() {
       RomBuffer image = loadRomFile(first.c_str(), size);
       if (!image) break;
       std::memcpy(graphicsImage + offset, image.get(), size);
-    } else if (sameWord(word, "LOADROMEVENODD")) {
+    } else if (sameTextIgnoringCase(word, "LOADROMEVENODD")) {
       if (!nextToken(section, first) || !nextToken(section, second) ||
           !readNumber(section, word, "size", size) || !readNumber(section, word, "offset", offset))
         break;
@@ -247,7 +237,7 @@ int loadCodeRegion(RegionKind kind) {
     uint32_t size = 0, offset = 0;
     if (!nextToken(section, word)) return 0;
     if (isSectionHeader(word)) return 1;
-    if (sameWord(word, "LOADROMEVENODD")) {
+    if (sameTextIgnoringCase(word, "LOADROMEVENODD")) {
       if (!nextToken(section, first) || !nextToken(section, second) ||
           !readNumber(section, word, "size", size) || !readNumber(section, word, "offset", offset))
         return 0;
@@ -257,7 +247,7 @@ int loadCodeRegion(RegionKind kind) {
                       2 * uint64_t{size}, regionSize))
         return 0;
       if (!loadRomEvenOdd(first.c_str(), second.c_str(), size, buffer.data() + offset)) return 0;
-    } else if (sameWord(word, "LOADROM16SWAP")) {
+    } else if (sameTextIgnoringCase(word, "LOADROM16SWAP")) {
       if (!nextToken(section, first) || !readNumber(section, word, "size", size) ||
           !readNumber(section, word, "offset", offset))
         return 0;

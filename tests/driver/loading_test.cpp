@@ -86,9 +86,10 @@ class Loading : public testing::Test {
   std::string logPath;
 
   void SetUp() override {
-    root =
-        fs::temp_directory_path() / ("sb_loading_" + std::to_string(getpid()) + "_" +
-                                     testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+    for (char& c : name)
+      if (c == '/') c = '_';  // parameterised cases are named "test/index"
+    root = fs::temp_directory_path() / ("sb_loading_" + std::to_string(getpid()) + "_" + name);
     fs::remove_all(root);
     fs::create_directories(root / "drv");
     fs::create_directories(root / "roms");
