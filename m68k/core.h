@@ -346,6 +346,9 @@ SB_INLINE void unpackFlags(uint32_t ccr) {
 Step raiseException(Step s, uint32_t vector, uint32_t framePc);
 // Moves the PC to target outside the fetch window (re-base).
 Step farJump(Step s, uint32_t target);
+// Shrinks the budget to the cycles used so far: the slice ends after the
+// current instruction and counts exactly what it used.
+void endSliceAfterThisInstruction(int32_t& rem);
 // Write of the whole status register (system byte and condition codes).
 void writeSr(uint32_t value);
 

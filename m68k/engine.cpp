@@ -181,12 +181,14 @@ Step raiseException(Step s, uint32_t vector, uint32_t framePc) {
   return s;
 }
 
+void endSliceAfterThisInstruction(int32_t& rem) {
+  g.cyclesRequested -= rem + 1 + g.cyclesDeferred;  // the cycles used so far
+  g.cyclesDeferred = 0;
+  rem = -1;
+}
+
 Step farJump(Step s, uint32_t target) {
-  if (!rebase(target)) {
-    // The slice ends after this instruction; only the cycles used count.
-    s.rem -= g.cyclesRequested;
-    g.cyclesRequested = 0;
-  }
+  if (!rebase(target)) endSliceAfterThisInstruction(s.rem);
   s.pc = g.base + target;
   return s;
 }
@@ -358,9 +360,12 @@ int32_t cpuInterrupt(int32_t level, int32_t vector) {
   if (!halted) c.interrupts[0] &= uint8_t(~kStoppedBit);
   c.interrupts[level] = uint8_t(vector);
   // Inside a slice: end it after the current instruction without losing
-  // budget, so that the slice end takes the request.
-  g.cyclesDeferred += g.savedRem + 1;
-  g.savedRem = -1;
+  // budget, so that the slice end takes the request. (Outside, or when the
+  // slice ends anyway, there is nothing to set aside.)
+  if (g.savedRem >= 0) {
+    g.cyclesDeferred += g.savedRem + 1;
+    g.savedRem = -1;
+  }
   return cpuInterruptRecorded;
 }
 
@@ -437,10 +442,11 @@ uint32_t cpuControlCycleCount(int32_t flag) {
   return flag ? cpuTripCycleCount() : cpuReadCycleCount();
 }
 
+// The budget becomes what was used so far and nothing stays set aside, so
+// the slice ends after the current instruction whatever trips or requests
+// came before or come after in the same instruction.
 void cpuReleaseTimeslice() {
-  if (!g.executing) return;
-  g.savedRem -= g.cyclesRequested;
-  g.cyclesRequested = 0;
+  if (g.executing) endSliceAfterThisInstruction(g.savedRem);
 }
 
 uint32_t cpuReadPc() {

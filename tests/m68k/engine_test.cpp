@@ -393,6 +393,12 @@ uint32_t probeRead(uint32_t address, const DataRegion*) {
     case 3:
       handlerLog.trip = cpuTripCycleCount();
       break;
+    case 4:  // everything at once, in an awkward order
+      cpuReleaseTimeslice();
+      handlerLog.trip = cpuTripCycleCount();
+      cpuInterrupt(3, cpuAutovector);
+      cpuReleaseTimeslice();
+      break;
   }
   return address & 0xFFFF;
 }
@@ -459,6 +465,22 @@ TEST(HandlerCalls, TripCycleCountRestartsTheCounter) {
   EXPECT_EQ(cpuControlCycleCount(0), 20u);
   EXPECT_EQ(cpuControlCycleCount(1), 20u);
   EXPECT_EQ(cpuReadCycleCount(), 0u);
+}
+
+TEST(HandlerCalls, ReleaseTripAndRequestTogetherStillEndTheSlice) {
+  ProbeRig rig;
+  handlerLog = {};
+  handlerLog.action = 4;
+  rig.load({kNop, 0x3039, 0x0020, 0x0010, kNop, kNop});
+  rig.context.sr = 0x2000;
+  rig.context.cycleCount = 100;
+  rig.push();
+  EXPECT_EQ(rig.run(1000), cpuExecBudgetUsed);
+  EXPECT_EQ(handlerLog.trip, 104u);
+  // The MOVE ended the slice; the request was taken at its end.
+  EXPECT_EQ(rig.context.pc, Rig::handlerOf(27));
+  EXPECT_EQ(rig.longAt(Rig::kStack - 4), kCode + 8);
+  EXPECT_EQ(rig.context.cycleCount, 16u + 44);
 }
 
 // ---- context swaps ----
