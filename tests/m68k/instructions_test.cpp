@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
+#include "m68k/core.h"
 #include "rig.h"
 
 namespace {
@@ -38,6 +40,43 @@ TEST(OpcodeTable, InstructionAndIllegalWordCounts) {
   EXPECT_EQ(illegal, 11128);
   EXPECT_EQ(lineTraps, 8192);
   EXPECT_EQ(65536 - illegal, 54408);
+}
+
+// Every instruction placed so that it ends exactly at the end of its fetch
+// region (host memory of exactly that size) runs; one word shorter, it is
+// refused before anything runs. The sanitizer build checks that no word past
+// the region is ever read.
+TEST(OpcodeTable, InstructionsReadOnlyTheirOwnWords) {
+  Rig rig;
+  rig.load({});
+  const CpuContext base = rig.context;
+  constexpr uint32_t kAt = 0x300000;
+  for (uint32_t op = 0; op < 0x10000; ++op) {
+    const int length = m68k::opcodeLength[op];
+    for (int shorter : {0, 2}) {
+      const int size = length - shorter;
+      if (size < 2) continue;
+      auto code = std::make_unique<uint16_t[]>(size / 2);
+      code[0] = uint16_t(op);
+      for (int i = 1; i < size / 2; ++i) code[i] = 0;
+      ProgramRegion fetch[] = {{kAt, kAt + size - 1, intptr_t(code.get()) - intptr_t(kAt)},
+                               rig.fetch[2]};
+      CpuContext c = base;
+      c.fetch = c.superFetch = c.userFetch = fetch;
+      c.pc = kAt;
+      cpuSetContext(&c);
+      const uint32_t result = cpuExec(1);
+      cpuGetContext(&c);
+      if (shorter) {
+        ASSERT_EQ(result, cpuExecFetchFailed) << std::hex << op;
+        ASSERT_EQ(c.cycleCount, 0u) << std::hex << op;
+        ASSERT_EQ(c.pc, kAt) << std::hex << op;
+      } else {
+        // It ran (RESET without a callback ends the slice on itself).
+        ASSERT_TRUE(c.cycleCount > 0 || result == kAt) << std::hex << op;
+      }
+    }
+  }
 }
 
 // ---- results the core fixes ----
