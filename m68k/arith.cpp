@@ -79,50 +79,78 @@ SB_HANDLER(cmpm) {
 }
 
 template <int Op>
-void bindArithOp(const char* toRegister, const char* toMemory, const char* wordAddress,
-                 const char* longAddress) {
+void bindToRegister(const char* pattern) {
   forSizes([&](auto size) {
     constexpr int Sz = decltype(size)::value;
     forModes([&](auto mode) {
       constexpr int M = decltype(mode)::value;
-      constexpr int ext = extensionBytes(M, Sz);
       if constexpr (!(M == kAn && Sz == 1)) {
-        bind(withModes(toRegister, Sz, M).text, &arithToRegister<Op, Sz, M>, 2 + ext);
-      }
-      if constexpr (Op != kCmp && isMemoryAlterable(M)) {
-        bind(withModes(toMemory, Sz, M).text, &arithToMemory<Op, Sz, M>, 2 + ext);
-      }
-      if constexpr (Sz != 1) {
-        bind(withModes(Sz == 2 ? wordAddress : longAddress, 0, M).text, &arithAddress<Op, Sz, M>,
-             2 + ext);
+        bind(withModes(pattern, Sz, M).text, &arithToRegister<Op, Sz, M>,
+             2 + extensionBytes(M, Sz));
       }
     });
   });
 }
 
-template <bool Add>
-void bindExtended(const char* registers, const char* memory) {
+template <int Op>
+void bindToMemory(const char* pattern) {
   forSizes([&](auto size) {
     constexpr int Sz = decltype(size)::value;
-    bind(withModes(registers, Sz, -1).text, &arithExtended<Add, Sz, false>, 2);
-    bind(withModes(memory, Sz, -1).text, &arithExtended<Add, Sz, true>, 2);
+    forModes([&](auto mode) {
+      constexpr int M = decltype(mode)::value;
+      if constexpr (isMemoryAlterable(M)) {
+        bind(withModes(pattern, Sz, M).text, &arithToMemory<Op, Sz, M>, 2 + extensionBytes(M, Sz));
+      }
+    });
   });
 }
+
+template <int Op, int Sz>
+void bindToAddress(const char* pattern) {
+  forModes([&](auto mode) {
+    constexpr int M = decltype(mode)::value;
+    bind(withModes(pattern, 0, M).text, &arithAddress<Op, Sz, M>, 2 + extensionBytes(M, Sz));
+  });
+}
+
+template <bool Add, bool Memory>
+void bindExtended(const char* pattern) {
+  forSizes([&](auto size) {
+    constexpr int Sz = decltype(size)::value;
+    bind(withModes(pattern, Sz, -1).text, &arithExtended<Add, Sz, Memory>, 2);
+  });
+}
+
+void bindCmpm(const char* pattern) {
+  forSizes([&](auto size) {
+    constexpr int Sz = decltype(size)::value;
+    bind(withModes(pattern, Sz, -1).text, &cmpm<Sz>, 2);
+  });
+}
+
+constexpr FamilyRow kFamilies[] = {
+    {"1101 ---0 ss eeeeee", &bindToRegister<kAdd>},        // ADD <ea>,Dn
+    {"1101 ---1 ss eeeeee", &bindToMemory<kAdd>},          // ADD Dn,<ea>
+    {"1101 ---0 11 eeeeee", &bindToAddress<kAdd, 2>},      // ADDA.W
+    {"1101 ---1 11 eeeeee", &bindToAddress<kAdd, 4>},      // ADDA.L
+    {"1101 ---1 ss00 0---", &bindExtended<true, false>},   // ADDX Dy,Dx
+    {"1101 ---1 ss00 1---", &bindExtended<true, true>},    // ADDX -(Ay),-(Ax)
+    {"1001 ---0 ss eeeeee", &bindToRegister<kSub>},        // SUB <ea>,Dn
+    {"1001 ---1 ss eeeeee", &bindToMemory<kSub>},          // SUB Dn,<ea>
+    {"1001 ---0 11 eeeeee", &bindToAddress<kSub, 2>},      // SUBA.W
+    {"1001 ---1 11 eeeeee", &bindToAddress<kSub, 4>},      // SUBA.L
+    {"1001 ---1 ss00 0---", &bindExtended<false, false>},  // SUBX Dy,Dx
+    {"1001 ---1 ss00 1---", &bindExtended<false, true>},   // SUBX -(Ay),-(Ax)
+    {"1011 ---0 ss eeeeee", &bindToRegister<kCmp>},        // CMP <ea>,Dn
+    {"1011 ---0 11 eeeeee", &bindToAddress<kCmp, 2>},      // CMPA.W
+    {"1011 ---1 11 eeeeee", &bindToAddress<kCmp, 4>},      // CMPA.L
+    {"1011 ---1 ss00 1---", &bindCmpm},                    // CMPM (Ay)+,(Ax)+
+};
 
 }  // namespace
 
 void bindArith() {
-  bindArithOp<kAdd>("1101 ---0 ss eeeeee", "1101 ---1 ss eeeeee", "1101 ---0 11 eeeeee",
-                    "1101 ---1 11 eeeeee");
-  bindArithOp<kSub>("1001 ---0 ss eeeeee", "1001 ---1 ss eeeeee", "1001 ---0 11 eeeeee",
-                    "1001 ---1 11 eeeeee");
-  bindArithOp<kCmp>("1011 ---0 ss eeeeee", nullptr, "1011 ---0 11 eeeeee", "1011 ---1 11 eeeeee");
-  bindExtended<true>("1101 ---1 ss00 0---", "1101 ---1 ss00 1---");
-  bindExtended<false>("1001 ---1 ss00 0---", "1001 ---1 ss00 1---");
-  forSizes([&](auto size) {
-    constexpr int Sz = decltype(size)::value;
-    bind(withModes("1011 ---1 ss00 1---", Sz, -1).text, &cmpm<Sz>, 2);
-  });
+  for (const FamilyRow& f : kFamilies) f.bindAll(f.pattern);
 }
 
 }  // namespace m68k

@@ -86,21 +86,29 @@ void bindBitOp(const char* pattern) {
   });
 }
 
+constexpr FamilyRow kFamilies[] = {
+    {"0000 1000 00 eeeeee", &bindBitOp<kBtst, true>},   // BTST #n
+    {"0000 1000 01 eeeeee", &bindBitOp<kBchg, true>},   // BCHG #n
+    {"0000 1000 10 eeeeee", &bindBitOp<kBclr, true>},   // BCLR #n
+    {"0000 1000 11 eeeeee", &bindBitOp<kBset, true>},   // BSET #n
+    {"0000 ---1 00 eeeeee", &bindBitOp<kBtst, false>},  // BTST Dn
+    {"0000 ---1 01 eeeeee", &bindBitOp<kBchg, false>},  // BCHG Dn
+    {"0000 ---1 10 eeeeee", &bindBitOp<kBclr, false>},  // BCLR Dn
+    {"0000 ---1 11 eeeeee", &bindBitOp<kBset, false>},  // BSET Dn
+};
+
+constexpr PatternRow kRows[] = {
+    {"0000 ---1 00 001 ---", &movep<false, 2>, 4},  // MOVEP.W d(Ay),Dx
+    {"0000 ---1 01 001 ---", &movep<false, 4>, 4},  // MOVEP.L d(Ay),Dx
+    {"0000 ---1 10 001 ---", &movep<true, 2>, 4},   // MOVEP.W Dx,d(Ay)
+    {"0000 ---1 11 001 ---", &movep<true, 4>, 4},   // MOVEP.L Dx,d(Ay)
+};
+
 }  // namespace
 
 void bindBits() {
-  bindBitOp<kBtst, true>("0000 1000 00 eeeeee");
-  bindBitOp<kBchg, true>("0000 1000 01 eeeeee");
-  bindBitOp<kBclr, true>("0000 1000 10 eeeeee");
-  bindBitOp<kBset, true>("0000 1000 11 eeeeee");
-  bindBitOp<kBtst, false>("0000 ---1 00 eeeeee");
-  bindBitOp<kBchg, false>("0000 ---1 01 eeeeee");
-  bindBitOp<kBclr, false>("0000 ---1 10 eeeeee");
-  bindBitOp<kBset, false>("0000 ---1 11 eeeeee");
-  bind("0000 ---1 00 001 ---", &movep<false, 2>, 4);
-  bind("0000 ---1 01 001 ---", &movep<false, 4>, 4);
-  bind("0000 ---1 10 001 ---", &movep<true, 2>, 4);
-  bind("0000 ---1 11 001 ---", &movep<true, 4>, 4);
+  for (const FamilyRow& f : kFamilies) f.bindAll(f.pattern);
+  for (const PatternRow& r : kRows) bind(r.pattern, r.handler, r.length);
 }
 
 }  // namespace m68k

@@ -371,6 +371,17 @@ constexpr int kInterruptCost = 44;
 void bind(const char* pattern, Handler handler, int length);
 // The handler of the words that no family implements (illegal instruction).
 Handler unimplementedHandler();
+// One opcode pattern with its handler and instruction length in bytes.
+struct PatternRow {
+  const char* pattern;
+  Handler handler;
+  int length;
+};
+// A pattern whose size and addressing-mode fields a binder fills in.
+struct FamilyRow {
+  const char* pattern;
+  void (*bindAll)(const char* pattern);
+};
 // The families; each binds its patterns.
 void bindImmediate();
 void bindBits();

@@ -77,21 +77,29 @@ void bindImmediateOp(const char* pattern) {
   });
 }
 
+constexpr FamilyRow kFamilies[] = {
+    {"0000 0000 ss eeeeee", &bindImmediateOp<kOri>},   // ORI
+    {"0000 0010 ss eeeeee", &bindImmediateOp<kAndi>},  // ANDI
+    {"0000 0100 ss eeeeee", &bindImmediateOp<kSubi>},  // SUBI
+    {"0000 0110 ss eeeeee", &bindImmediateOp<kAddi>},  // ADDI
+    {"0000 1010 ss eeeeee", &bindImmediateOp<kEori>},  // EORI
+    {"0000 1100 ss eeeeee", &bindImmediateOp<kCmpi>},  // CMPI
+};
+
+constexpr PatternRow kRows[] = {
+    {"0000 0000 0011 1100", &immediateToCcr<kOri>, 4},
+    {"0000 0010 0011 1100", &immediateToCcr<kAndi>, 4},
+    {"0000 1010 0011 1100", &immediateToCcr<kEori>, 4},
+    {"0000 0000 0111 1100", &immediateToSr<kOri>, 4},
+    {"0000 0010 0111 1100", &immediateToSr<kAndi>, 4},
+    {"0000 1010 0111 1100", &immediateToSr<kEori>, 4},
+};
+
 }  // namespace
 
 void bindImmediate() {
-  bindImmediateOp<kOri>("0000 0000 ss eeeeee");
-  bindImmediateOp<kAndi>("0000 0010 ss eeeeee");
-  bindImmediateOp<kSubi>("0000 0100 ss eeeeee");
-  bindImmediateOp<kAddi>("0000 0110 ss eeeeee");
-  bindImmediateOp<kEori>("0000 1010 ss eeeeee");
-  bindImmediateOp<kCmpi>("0000 1100 ss eeeeee");
-  bind("0000 0000 0011 1100", &immediateToCcr<kOri>, 4);
-  bind("0000 0010 0011 1100", &immediateToCcr<kAndi>, 4);
-  bind("0000 1010 0011 1100", &immediateToCcr<kEori>, 4);
-  bind("0000 0000 0111 1100", &immediateToSr<kOri>, 4);
-  bind("0000 0010 0111 1100", &immediateToSr<kAndi>, 4);
-  bind("0000 1010 0111 1100", &immediateToSr<kEori>, 4);
+  for (const FamilyRow& f : kFamilies) f.bindAll(f.pattern);
+  for (const PatternRow& r : kRows) bind(r.pattern, r.handler, r.length);
 }
 
 }  // namespace m68k

@@ -41,29 +41,45 @@ SB_HANDLER(logicToEa) {
 }
 
 template <int Op>
-void bindLogicOp(const char* toRegister, const char* toEa) {
+void bindToRegister(const char* pattern) {
   forSizes([&](auto size) {
     constexpr int Sz = decltype(size)::value;
     forModes([&](auto mode) {
       constexpr int M = decltype(mode)::value;
-      constexpr int ext = extensionBytes(M, Sz);
-      if constexpr (Op != kEor && isData(M)) {
-        bind(withModes(toRegister, Sz, M).text, &logicToRegister<Op, Sz, M>, 2 + ext);
-      }
-      constexpr bool destination = Op == kEor ? isDataAlterable(M) : isMemoryAlterable(M);
-      if constexpr (destination) {
-        bind(withModes(toEa, Sz, M).text, &logicToEa<Op, Sz, M>, 2 + ext);
+      if constexpr (isData(M)) {
+        bind(withModes(pattern, Sz, M).text, &logicToRegister<Op, Sz, M>,
+             2 + extensionBytes(M, Sz));
       }
     });
   });
 }
 
+// EOR also to a data register; AND and OR to memory only.
+template <int Op>
+void bindToEa(const char* pattern) {
+  forSizes([&](auto size) {
+    constexpr int Sz = decltype(size)::value;
+    forModes([&](auto mode) {
+      constexpr int M = decltype(mode)::value;
+      if constexpr (Op == kEor ? isDataAlterable(M) : isMemoryAlterable(M)) {
+        bind(withModes(pattern, Sz, M).text, &logicToEa<Op, Sz, M>, 2 + extensionBytes(M, Sz));
+      }
+    });
+  });
+}
+
+constexpr FamilyRow kFamilies[] = {
+    {"1000 ---0 ss eeeeee", &bindToRegister<kOr>},   // OR <ea>,Dn
+    {"1000 ---1 ss eeeeee", &bindToEa<kOr>},         // OR Dn,<ea>
+    {"1100 ---0 ss eeeeee", &bindToRegister<kAnd>},  // AND <ea>,Dn
+    {"1100 ---1 ss eeeeee", &bindToEa<kAnd>},        // AND Dn,<ea>
+    {"1011 ---1 ss eeeeee", &bindToEa<kEor>},        // EOR Dn,<ea>
+};
+
 }  // namespace
 
 void bindLogic() {
-  bindLogicOp<kOr>("1000 ---0 ss eeeeee", "1000 ---1 ss eeeeee");
-  bindLogicOp<kAnd>("1100 ---0 ss eeeeee", "1100 ---1 ss eeeeee");
-  bindLogicOp<kEor>(nullptr, "1011 ---1 ss eeeeee");
+  for (const FamilyRow& f : kFamilies) f.bindAll(f.pattern);
 }
 
 }  // namespace m68k

@@ -1,5 +1,7 @@
 // Line E: ASd, LSd, ROXd, ROd on a data register (count 1-8 or Dn modulo
 // 64) and on a memory word (count 1).
+#include <cstring>
+
 #include "m68k/costs.h"
 
 namespace m68k {
@@ -84,42 +86,53 @@ SB_HANDLER(shiftMemory) {
   SB_NEXT(s, 8 + eaTime(M, 2));
 }
 
+// "i" marks the count field's kind: 0 a count of 1-8, 1 a data register.
 template <int Type, bool Left>
-void bindShiftType() {
-  // 1110 ccc d ss i tt rrr
-  char pattern[] = "1110 ---d ss0t t---";
-  char memory[] = "1110 0ttd 11 eeeeee";
-  const char d = Left ? '1' : '0';
-  const char t1 = (Type >> 1) & 1 ? '1' : '0', t0 = Type & 1 ? '1' : '0';
-  pattern[8] = memory[8] = d;
-  pattern[13] = memory[6] = t1;
-  pattern[15] = memory[7] = t0;
+void bindRegisterShift(const char* pattern) {
   forSizes([&](auto size) {
     constexpr int Sz = decltype(size)::value;
-    bind(withModes(pattern, Sz, -1).text, &shiftRegister<Type, Left, Sz, false>, 2);
-    PatternText counted = withModes(pattern, Sz, -1);
-    counted.text[12] = '1';
-    bind(counted.text, &shiftRegister<Type, Left, Sz, true>, 2);
+    PatternText text = withModes(pattern, Sz, -1);
+    char* count = std::strchr(text.text, 'i');
+    *count = '0';
+    bind(text.text, &shiftRegister<Type, Left, Sz, false>, 2);
+    *count = '1';
+    bind(text.text, &shiftRegister<Type, Left, Sz, true>, 2);
   });
+}
+
+template <int Type, bool Left>
+void bindMemoryShift(const char* pattern) {
   forModes([&](auto mode) {
     constexpr int M = decltype(mode)::value;
     if constexpr (isMemoryAlterable(M)) {
-      bind(withModes(memory, 0, M).text, &shiftMemory<Type, Left, M>, 2 + extensionBytes(M, 2));
+      bind(withModes(pattern, 0, M).text, &shiftMemory<Type, Left, M>, 2 + extensionBytes(M, 2));
     }
   });
 }
 
+constexpr FamilyRow kFamilies[] = {
+    {"1110 ---0 ssi0 0---", &bindRegisterShift<kAs, false>},   // ASR
+    {"1110 ---1 ssi0 0---", &bindRegisterShift<kAs, true>},    // ASL
+    {"1110 ---0 ssi0 1---", &bindRegisterShift<kLs, false>},   // LSR
+    {"1110 ---1 ssi0 1---", &bindRegisterShift<kLs, true>},    // LSL
+    {"1110 ---0 ssi1 0---", &bindRegisterShift<kRox, false>},  // ROXR
+    {"1110 ---1 ssi1 0---", &bindRegisterShift<kRox, true>},   // ROXL
+    {"1110 ---0 ssi1 1---", &bindRegisterShift<kRo, false>},   // ROR
+    {"1110 ---1 ssi1 1---", &bindRegisterShift<kRo, true>},    // ROL
+    {"1110 0000 11 eeeeee", &bindMemoryShift<kAs, false>},     // ASR <ea>
+    {"1110 0001 11 eeeeee", &bindMemoryShift<kAs, true>},      // ASL <ea>
+    {"1110 0010 11 eeeeee", &bindMemoryShift<kLs, false>},     // LSR <ea>
+    {"1110 0011 11 eeeeee", &bindMemoryShift<kLs, true>},      // LSL <ea>
+    {"1110 0100 11 eeeeee", &bindMemoryShift<kRox, false>},    // ROXR <ea>
+    {"1110 0101 11 eeeeee", &bindMemoryShift<kRox, true>},     // ROXL <ea>
+    {"1110 0110 11 eeeeee", &bindMemoryShift<kRo, false>},     // ROR <ea>
+    {"1110 0111 11 eeeeee", &bindMemoryShift<kRo, true>},      // ROL <ea>
+};
+
 }  // namespace
 
 void bindShift() {
-  bindShiftType<kAs, false>();
-  bindShiftType<kAs, true>();
-  bindShiftType<kLs, false>();
-  bindShiftType<kLs, true>();
-  bindShiftType<kRox, false>();
-  bindShiftType<kRox, true>();
-  bindShiftType<kRo, false>();
-  bindShiftType<kRo, true>();
+  for (const FamilyRow& f : kFamilies) f.bindAll(f.pattern);
 }
 
 }  // namespace m68k

@@ -179,6 +179,21 @@ SB_HANDLER(moveq) {
   SB_NEXT(s, 4);
 }
 
+constexpr PatternRow kRows[] = {
+    {"0100 1110 0110 0---", &moveUsp<true>, 2},   // MOVE An,USP
+    {"0100 1110 0110 1---", &moveUsp<false>, 2},  // MOVE USP,An
+    {"0100 1110 0111 0000", &reset, 2},          {"0100 1110 0111 0001", &nop, 2},
+    {"0100 1110 0111 0010", &stop, 4},           {"0100 1110 0111 0011", &rte, 2},
+    {"0100 1110 0100 ----", &trap, 2},           {"0100 1110 0111 0110", &trapv, 2},
+    {"0100 1110 0101 0---", &link, 4},           {"0100 1110 0101 1---", &unlk, 2},
+    {"0100 1000 0100 0---", &swap, 2},           {"0100 1000 1000 0---", &ext<2>, 2},  // EXT.W
+    {"0100 1000 1100 0---", &ext<4>, 2},                                               // EXT.L
+    {"1100 ---1 0100 0---", &exg<0, 0>, 2},                                            // EXG Dx,Dy
+    {"1100 ---1 0100 1---", &exg<8, 8>, 2},                                            // EXG Ax,Ay
+    {"1100 ---1 1000 1---", &exg<0, 8>, 2},                                            // EXG Dx,Ay
+    {"0111 ---0 ---- ----", &moveq, 2},
+};
+
 }  // namespace
 
 void bindSystem() {
@@ -192,23 +207,7 @@ void bindSystem() {
       bind(withModes("0100 0110 11 eeeeee", 0, M).text, &moveToSr<M>, 2 + extensionBytes(M, 2));
     }
   });
-  bind("0100 1110 0110 0---", &moveUsp<true>, 2);
-  bind("0100 1110 0110 1---", &moveUsp<false>, 2);
-  bind("0100 1110 0111 0000", &reset, 2);
-  bind("0100 1110 0111 0001", &nop, 2);
-  bind("0100 1110 0111 0010", &stop, 4);
-  bind("0100 1110 0111 0011", &rte, 2);
-  bind("0100 1110 0100 ----", &trap, 2);
-  bind("0100 1110 0111 0110", &trapv, 2);
-  bind("0100 1110 0101 0---", &link, 4);
-  bind("0100 1110 0101 1---", &unlk, 2);
-  bind("0100 1000 0100 0---", &swap, 2);
-  bind("0100 1000 1000 0---", &ext<2>, 2);
-  bind("0100 1000 1100 0---", &ext<4>, 2);
-  bind("1100 ---1 0100 0---", &exg<0, 0>, 2);
-  bind("1100 ---1 0100 1---", &exg<8, 8>, 2);
-  bind("1100 ---1 1000 1---", &exg<0, 8>, 2);
-  bind("0111 ---0 ---- ----", &moveq, 2);
+  for (const PatternRow& r : kRows) bind(r.pattern, r.handler, r.length);
 }
 
 }  // namespace m68k

@@ -59,20 +59,28 @@ void bindUnaryOp(const char* pattern) {
   });
 }
 
-}  // namespace
-
-void bindUnary() {
-  bindUnaryOp<kNegx>("0100 0000 ss eeeeee");
-  bindUnaryOp<kClr>("0100 0010 ss eeeeee");
-  bindUnaryOp<kNeg>("0100 0100 ss eeeeee");
-  bindUnaryOp<kNot>("0100 0110 ss eeeeee");
-  bindUnaryOp<kTst>("0100 1010 ss eeeeee");
+void bindTas(const char* pattern) {
   forModes([&](auto mode) {
     constexpr int M = decltype(mode)::value;
     if constexpr (isDataAlterable(M)) {
-      bind(withModes("0100 1010 11 eeeeee", 0, M).text, &tas<M>, 2 + extensionBytes(M, 1));
+      bind(withModes(pattern, 0, M).text, &tas<M>, 2 + extensionBytes(M, 1));
     }
   });
+}
+
+constexpr FamilyRow kFamilies[] = {
+    {"0100 0000 ss eeeeee", &bindUnaryOp<kNegx>},  // NEGX
+    {"0100 0010 ss eeeeee", &bindUnaryOp<kClr>},   // CLR
+    {"0100 0100 ss eeeeee", &bindUnaryOp<kNeg>},   // NEG
+    {"0100 0110 ss eeeeee", &bindUnaryOp<kNot>},   // NOT
+    {"0100 1010 ss eeeeee", &bindUnaryOp<kTst>},   // TST
+    {"0100 1010 11 eeeeee", &bindTas},             // TAS
+};
+
+}  // namespace
+
+void bindUnary() {
+  for (const FamilyRow& f : kFamilies) f.bindAll(f.pattern);
 }
 
 }  // namespace m68k
