@@ -168,9 +168,9 @@ DataRegion port(uint32_t low, uint32_t high, WriteHandler h) {
   return {low, high, reinterpret_cast<void*>(h), nullptr};
 }
 
-// ROM, RAM and the short region are executable; user mode cannot see the
-// short region's data and cannot write the handlers (except the straddled
-// ones).
+// Supervisor: ROM, RAM and the short region are executable; user mode cannot
+// fetch the vector half of ROM, cannot see the short region's data and
+// cannot write the handlers (except the straddled ones).
 void buildTables(Tables& t, Memory& m, bool byteTables) {
   const DataRegion rom{romLow, romLow + romSize - 1, nullptr, m.rom.data()};
   const DataRegion ram{ramLow, ramLow + ramSize - 1, nullptr, m.ram.data()};
@@ -181,10 +181,10 @@ void buildTables(Tables& t, Memory& m, bool byteTables) {
                   ProgramRegion{ramLow, ramLow + ramSize - 1, offsetOf(m.ram, ramLow)},
                   ProgramRegion{tinyLow, tinyLow + tinySize - 1, offsetOf(m.tiny, tinyLow)},
                   fetchEnd};
-  // One fetch table for both modes: a mode switch keeps the fetch window
-  // until the next jump leaves it, while the next call re-bases through the
-  // new mode's table, so different tables would part the two runs.
-  t.userFetch = t.superFetch;
+  t.userFetch = {ProgramRegion{ramLow, ramLow + ramSize - 1, offsetOf(m.ram, ramLow)},
+                 ProgramRegion{romLow + 0x400, romLow + romSize - 1, offsetOf(m.rom, romLow)},
+                 ProgramRegion{tinyLow, tinyLow + tinySize - 1, offsetOf(m.tiny, tinyLow)},
+                 fetchEnd};
   t.superRead = {rom,    ram,
                  tiny,   port(portLow, portHigh, read),
                  small,  port(smallPortLow, smallPortHigh, read),
