@@ -49,8 +49,8 @@ def shade_sphere(nx, ny, nz):
     """Light from the upper left with a highlight; returns 1..15."""
     lx, ly, lz = -0.45, -0.55, 0.70
     lambert = max(0.0, nx * lx + ny * ly + nz * lz)
-    spec = max(0.0, 2 * lambert * nz - lz) ** 12
-    v = 0.12 + 0.78 * lambert + 0.5 * spec
+    shine = max(0.0, 2 * lambert * nz - lz) ** 12
+    v = 0.12 + 0.78 * lambert + 0.5 * shine
     return max(1, min(15, int(round(1 + 14 * min(1.0, v)))))
 
 
