@@ -81,6 +81,7 @@ bool openWindow(const char* title) {
   console.window =
       SDL_CreateWindow(title, position, position, console.width, console.height, flags);
   if (!console.window) return false;
+  SDL_RaiseWindow(console.window);  // keys go to the game, not the launcher
   console.renderer = SDL_CreateRenderer(console.window, -1, 0);
   if (!console.renderer) return false;
   SDL_RenderSetLogicalSize(console.renderer, console.width, console.height);
@@ -156,6 +157,7 @@ void presentFrame(const uint32_t* frame) {
 bool keyPending() {
   if (console.failed) return true;
   if (!console.window) return false;
+  SDL_RaiseWindow(console.window);  // keys go to the game, not the launcher
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
     if (event.type == SDL_KEYDOWN || event.type == SDL_QUIT ||
