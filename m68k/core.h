@@ -24,6 +24,14 @@
 #else
 #define SB_MUSTTAIL
 #endif
+// Handlers jump straight into the next one only where the tail calls are
+// certain (clang's musttail, or GCC optimising); otherwise each returns to
+// the run loop, so that the host stack never grows with the slice.
+#if defined(__clang__) || defined(__OPTIMIZE__)
+#define SB_CHAINED true
+#else
+#define SB_CHAINED false
+#endif
 
 namespace m68k {
 
@@ -91,7 +99,9 @@ void recheck(uintptr_t pc, int32_t rem, uint32_t op);
 #define SB_NEXT(s, cost)                                                           \
   do {                                                                             \
     (s).rem -= (cost);                                                             \
-    if (SB_UNLIKELY((s).rem < 0)) return ::m68k::endChain((s).pc, (s).rem, 0);     \
+    if (SB_UNLIKELY((s).rem < 0) || !SB_CHAINED) {                                 \
+      return ::m68k::endChain((s).pc, (s).rem, 0);                                 \
+    }                                                                              \
     if (SB_UNLIKELY((s).pc - ::m68k::g.fetchLo > ::m68k::g.fetchSafe)) {           \
       SB_MUSTTAIL return ::m68k::fetchSlow((s).pc, (s).rem, 0);                    \
     }                                                                              \

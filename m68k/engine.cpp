@@ -320,6 +320,7 @@ uint32_t cpuExec(int32_t cycles) {
           result = g.stopResult;
           break;
         }
+        if (s.rem >= 0) continue;  // a handler returned without chaining on
         if (g.tracePending) {
           s = raiseException(s, kVectorTrace, pcOf(s.pc));
           s.rem -= kExceptionCost;
