@@ -13,7 +13,12 @@
 // - Regions start at even addresses; direct memory holds 16-bit words in host
 //   (little-endian) order: the 68000 byte at A is host byte (A - low) ^ 1.
 // - From inside a handler only cpuInterrupt, cpuReleaseTimeslice, cpuReadPc
-//   and the cycle-count operations may be called.
+//   and the cycle-count operations may be called (cpuExec then returns at
+//   once, cpuSetContext does nothing, cpuReset refuses).
+// The core never reads or writes host memory outside the regions it is
+// given: instructions run only where all their words lie in one fetch region
+// of the current mode, and a word or long reaching past the end of a direct
+// data entry reads the missing bytes as all ones and does not write them.
 #pragma once
 
 #include <cstdint>
@@ -70,9 +75,12 @@ struct CpuContext {
 };
 
 // Results of cpuExec.
-constexpr uint32_t cpuExecBudgetUsed = 0x80000000u;   // budget used up, or stopped
-constexpr uint32_t cpuExecFetchFailed = 0x80000001u;  // PC in no fetch region
-constexpr uint32_t cpuExecHalted = 0xFFFFFFFFu;       // processor halted
+constexpr uint32_t cpuExecBudgetUsed = 0x80000000u;  // budget used up, or stopped
+// PC in no fetch region, or the instruction there does not lie wholly in one
+// (code that ran or branched off the end of its region): nothing of it ran,
+// pc holds its address.
+constexpr uint32_t cpuExecFetchFailed = 0x80000001u;
+constexpr uint32_t cpuExecHalted = 0xFFFFFFFFu;  // processor halted
 // Any other result: 24-bit address of a RESET met with a null resetHandler.
 
 // Results of cpuReset.
