@@ -5,6 +5,7 @@ Input layout (see cpu_fuzz.cpp): flags, condition codes, slice count, eight
 16-bit budgets, pending interrupts, 32-bit handler seed, 18 register choices
 (kind byte + 16-bit value: D0-D7, A0-A7, the other stack pointer, PC), then
 code words for ROM 0x400-0x7ff, RAM 0x2000-0x27ff and the six-byte region.
+The corpus also holds regression-* inputs kept from earlier fuzzing runs.
 """
 import os
 import random
