@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "m68k/cpu.h"
@@ -65,9 +66,12 @@ bool toolPresent(const char* path) {
 
 // Empty when the cross tools are all there, else what is missing.
 std::string missingTools() {
+  const std::pair<const char*, const char*> tools[] = {{"m68k-linux-gnu-as", SB_M68K_AS},
+                                                       {"m68k-linux-gnu-ld", SB_M68K_LD},
+                                                       {"m68k-linux-gnu-objcopy", SB_M68K_OBJCOPY}};
   std::string missing;
-  for (const char* tool : {SB_M68K_AS, SB_M68K_LD, SB_M68K_OBJCOPY}) {
-    if (!toolPresent(tool)) missing += std::string(missing.empty() ? "" : ", ") + "'" + tool + "'";
+  for (const auto& [name, path] : tools) {
+    if (!toolPresent(path)) missing += std::string(missing.empty() ? "" : ", ") + name;
   }
   if (!missing.empty())
     missing = "68000 cross tools (binutils-m68k-linux-gnu) not found: " + missing;
