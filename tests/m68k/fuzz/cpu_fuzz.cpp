@@ -260,7 +260,7 @@ void writeLong(std::vector<uint16_t>& m, uint32_t offset, uint32_t value) {
   m[offset / 2 + 1] = uint16_t(value);
 }
 
-// Fills memory and the context from the input; returns false if unusable.
+// Fills memory and the context from the input (missing bytes read as zero).
 void prepare(Reader& in, Setup& s, Memory& m) {
   const uint8_t flags = in.byte();
   const uint8_t ccr = in.byte();
