@@ -106,6 +106,16 @@ Step interruptCheck(Step s) {
   return s;
 }
 
+// Trace set-up: with T set, one instruction runs and the slice ends, the
+// rest of the budget set aside for after the trace exception.
+SB_INLINE void armTrace(Step& s) {
+  g.tracePending = (g.ctx.sr & kSrTrace) != 0;
+  if (g.tracePending) {
+    g.cyclesDeferred += s.rem + 1;
+    s.rem = -1;
+  }
+}
+
 uint32_t packFlags() {
   return uint32_t(flagX << 4 | flagN << 3 | flagZ << 2 | flagV << 1 | flagC);
 }
@@ -162,11 +172,7 @@ void recheck(uintptr_t pc, int32_t rem, uint32_t) {
     s = interruptCheck(s);
     if (g.fetchFailed) SB_STOP(s, cpuExecFetchFailed);
   }
-  g.tracePending = (g.ctx.sr & kSrTrace) != 0;
-  if (g.tracePending) {
-    g.cyclesDeferred += s.rem + 1;
-    s.rem = -1;
-  }
+  armTrace(s);
   SB_MUSTTAIL return startChain(s.pc, s.rem, 0);
 }
 
@@ -307,11 +313,7 @@ uint32_t cpuExec(int32_t cycles) {
       if (g.fetchFailed) result = cpuExecFetchFailed;
     }
     if (result == cpuExecBudgetUsed) {
-      g.tracePending = (c.sr & kSrTrace) != 0;
-      if (g.tracePending) {
-        g.cyclesDeferred += s.rem + 1;
-        s.rem = -1;
-      }
+      armTrace(s);
       for (;;) {
         startChain(s.pc, s.rem, 0);
         s.pc = g.hostPc;
@@ -335,6 +337,19 @@ uint32_t cpuExec(int32_t cycles) {
         s.rem += g.cyclesDeferred;
         g.cyclesDeferred = 0;
         if (s.rem < 0 || (c.interrupts[0] & kStoppedBit)) break;
+        // Going on is a new start, as at the top: the slice end had no
+        // budget to set aside, so a request that a handler raised during it
+        // (a vector read, a frame push) is looked at here, and a T that an
+        // SR write switched on when its re-check ended up here is armed
+        // here. A request raised during this check defers as usual.
+        if (interruptDue()) {
+          s = interruptCheck(s);
+          if (g.fetchFailed) {
+            result = cpuExecFetchFailed;
+            break;
+          }
+        }
+        armTrace(s);
       }
     }
   }

@@ -393,6 +393,9 @@ uint32_t probeRead(uint32_t address, const DataRegion*) {
     case 3:
       handlerLog.trip = cpuTripCycleCount();
       break;
+    case 5:
+      cpuInterrupt(6, cpuAutovector);
+      break;
     case 4:  // everything at once, in an awkward order
       cpuReleaseTimeslice();
       handlerLog.trip = cpuTripCycleCount();
@@ -481,6 +484,58 @@ TEST(HandlerCalls, ReleaseTripAndRequestTogetherStillEndTheSlice) {
   EXPECT_EQ(rig.context.pc, Rig::handlerOf(27));
   EXPECT_EQ(rig.longAt(Rig::kStack - 4), kCode + 8);
   EXPECT_EQ(rig.context.cycleCount, 16u + 44);
+}
+
+// The slice end takes the level-6 request that the MOVE raised; the push of
+// its frame raises level 7, which is taken before the level-6 handler runs
+// an instruction (not after the rest of the slice).
+Rig* stackRig = nullptr;
+int stackWrites = 0;
+void raisingStackWrite(uint32_t address, uint32_t data, const DataRegion*) {
+  *stackRig->wordAt(address) = uint16_t(data);
+  if (stackWrites++ == 0) cpuInterrupt(7, cpuAutovector);
+}
+
+TEST(HandlerCalls, RequestRaisedByAFramePushAtTheSliceEndIsTakenNext) {
+  ProbeRig rig;
+  DataRegion write[] = {
+      {Rig::kStack - 0x100, Rig::kStack - 1, reinterpret_cast<void*>(&raisingStackWrite), nullptr},
+      rig.write[0],
+      rig.write[1]};
+  rig.useTables(rig.fetch, rig.probeRead_, write);
+  stackRig = &rig;
+  stackWrites = 0;
+  handlerLog = {};
+  handlerLog.action = 5;
+  rig.load({0x3039, 0x0020, 0x0010, kNop, kNop});  // MOVE.W $200010,D0
+  rig.context.sr = 0x2000;
+  rig.push();
+  EXPECT_EQ(rig.run(1000), cpuExecBudgetUsed);
+  EXPECT_EQ(rig.longAt(Rig::kStack - 4), kCode + 6);
+  EXPECT_EQ(rig.longAt(Rig::kStack - 10), Rig::handlerOf(30));
+  EXPECT_EQ(rig.word(Rig::kStack - 12), 0x2600);
+  EXPECT_EQ(rig.context.pc, Rig::handlerOf(31) + 4);
+  EXPECT_EQ(rig.context.interrupts[0], 0x01);  // stopped, nothing pending
+  EXPECT_EQ(rig.context.cycleCount, 1000u);
+}
+
+// The MOVE to SR sets T; its read raises a masked request, so its re-check
+// goes through the slice end. The next instruction is traced all the same.
+TEST(HandlerCalls, TSetByAnSrWriteWhoseReadRaisesAMaskedRequestTracesTheNext) {
+  ProbeRig rig;
+  handlerLog = {};
+  handlerLog.action = 1;
+  rig.setLong(9 * 4, 0x3000);
+  rig.set(0x3000, {0x5281, 0x4E73});  // ADDQ.L #1,D1; RTE
+  // MOVE.W (A0),SR; NOP; NOP; STOP #$2700; STOP #$2700
+  rig.load({0x46D0, kNop, kNop, 0x4E72, 0x2700, 0x4E72, 0x2700});
+  rig.context.areg[0] = 0x20A700;  // the probe reads back 0xA700
+  rig.push();
+  EXPECT_EQ(rig.run(10000), cpuExecBudgetUsed);
+  // Both NOPs and the first STOP traced, not the MOVE.
+  EXPECT_EQ(rig.context.dreg[1], 3u);
+  EXPECT_EQ(rig.context.pc, kCode + 14);
+  EXPECT_EQ(rig.context.interrupts[0], 0x09);  // level 3 still waits
 }
 
 // ---- context swaps ----
