@@ -7,8 +7,7 @@
 // which instructions run, so both runs must make the same handler calls with
 // the same addresses, data and PCs, see the same cycle count at each of them,
 // and end in the same state with exactly the same number of cycles charged
-// (up to a STOP, which charges the rest of its slice, or a request that a
-// running slice defers to its next check point; see partsHere). Each single
+// (up to a STOP, which charges the rest of its slice). Each single
 // step is also replayed first with handlers that have no effect on the core:
 // requests, releases and trips may change what a step charges only by the
 // interrupt it takes.
@@ -76,8 +75,7 @@ struct HandlerState {
   uint32_t calls = 0;
   uint32_t tripped = 0;   // cycles taken out of the counter by trips, so far
   bool quiet = false;     // answer as usual but call nothing in the core
-  uint32_t raised = 0;    // levels whose requests were recorded in this step
-  uint32_t recorded = 0;  // and how many requests that was
+  uint32_t recorded = 0;  // requests recorded in this step
   std::vector<Observation> seen;
 };
 HandlerState state;
@@ -116,10 +114,7 @@ uint32_t onCall(uint32_t kind, uint32_t address, uint32_t data) {
       static constexpr int32_t vectors[] = {cpuAutovector, cpuAutovector, cpuSpuriousVector, 64};
       const int32_t level = int32_t(1 + (h >> 8) % 7);
       o.answer = uint32_t(cpuInterrupt(level, vectors[(h >> 4) & 3]));
-      if (o.answer == cpuInterruptRecorded) {
-        state.raised |= 1u << level;
-        ++state.recorded;
-      }
+      if (o.answer == cpuInterruptRecorded) ++state.recorded;
       break;
     }
     case 2:
@@ -468,22 +463,6 @@ void checkAgainstQuiet(uint32_t charged, const QuietStep& quiet) {
   }
 }
 
-// A request raised during this step that is still pending at its end was
-// raised while the step's own end was being processed (by a frame push) or
-// is masked. A slice that runs on past such a point looks at the request
-// only at its next check point, where the next single step looks at once;
-// and it does not arm a trace that the step's instruction switched on. The
-// runs part there.
-bool partsHere() {
-  CpuContext c;
-  cpuGetContext(&c);
-  const uint32_t waiting = state.raised & c.interrupts[0] & 0xfe;
-  if (!waiting) return false;
-  const uint32_t mask = c.sr >> 8 & 7;
-  const bool due = (waiting >> 7 & 1) || (waiting >> (mask + 1)) != 0;
-  return due || (c.sr & 0x8000);
-}
-
 // Run 2: one instruction per call, up to the first run's cycle total. Calls
 // that charge nothing (a fetch that fails) may follow the last instruction;
 // a few of them are run while the state still differs.
@@ -513,14 +492,10 @@ void runStepped(const Setup& s, Tables& t, const Outcome& sliced, Memory& m, Out
                    cpuFetch(c.pc), c.sr, c.interrupts[0], now, state.seen.size());
     }
     const QuietStep quiet = quietStep(m);
-    state.raised = state.recorded = 0;
+    state.recorded = 0;
     out.lastResult = cpuExec(1);
     checkBetweenCalls(now, out.lastResult, 1);
     checkAgainstQuiet(totalCycles() - now, quiet);
-    if (partsHere()) {
-      out.parted = true;
-      break;
-    }
     if (!isBudgetResult(out.lastResult)) break;
   }
   cpuGetContext(&out.context);
