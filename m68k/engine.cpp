@@ -171,6 +171,10 @@ void recheck(uintptr_t pc, int32_t rem, uint32_t) {
   if (interruptDue()) {
     s = interruptCheck(s);
     if (g.fetchFailed) SB_STOP(s, cpuExecFetchFailed);
+    // A request that a handler raised while this interrupt was taken (vector
+    // read, frame push) set the budget aside: the slice end takes it before
+    // the handler's first instruction.
+    if (interruptDue()) return endChain(s.pc, s.rem, 0);
   }
   armTrace(s);
   SB_MUSTTAIL return startChain(s.pc, s.rem, 0);
@@ -313,16 +317,25 @@ uint32_t cpuExec(int32_t cycles) {
       if (g.fetchFailed) result = cpuExecFetchFailed;
     }
     if (result == cpuExecBudgetUsed) {
-      armTrace(s);
+      // No instruction starts while an interrupt is due: a request that a
+      // handler raised while an interrupt was being taken (vector read,
+      // frame push) is taken right after it, at the same boundary, so that
+      // where the slices end changes nothing. Here the slice-end processing
+      // takes it, the next call's start when the budget is used up.
+      bool sliceEnd = interruptDue();
+      if (!sliceEnd) armTrace(s);
       for (;;) {
-        startChain(s.pc, s.rem, 0);
-        s.pc = g.hostPc;
-        s.rem = g.remaining;
-        if (g.stopRequested) {
-          result = g.stopResult;
-          break;
+        if (!sliceEnd) {
+          startChain(s.pc, s.rem, 0);
+          s.pc = g.hostPc;
+          s.rem = g.remaining;
+          if (g.stopRequested) {
+            result = g.stopResult;
+            break;
+          }
+          if (s.rem >= 0) continue;  // a handler returned without chaining on
         }
-        if (s.rem >= 0) continue;  // a handler returned without chaining on
+        sliceEnd = false;
         if (g.tracePending) {
           s = raiseException(s, kVectorTrace, pcOf(s.pc));
           s.rem -= kExceptionCost;
@@ -337,17 +350,14 @@ uint32_t cpuExec(int32_t cycles) {
         s.rem += g.cyclesDeferred;
         g.cyclesDeferred = 0;
         if (s.rem < 0 || (c.interrupts[0] & kStoppedBit)) break;
-        // Going on is a new start, as at the top: the slice end had no
-        // budget to set aside, so a request that a handler raised during it
-        // (a vector read, a frame push) is looked at here, and a T that an
-        // SR write switched on when its re-check ended up here is armed
-        // here. A request raised during this check defers as usual.
+        // Going on is a new start, as at the top: a request raised while
+        // this slice end took an interrupt is taken first, by the slice-end
+        // processing again (the cost of each one bounds the repeats), and a
+        // T that an SR write switched on when its re-check ended up here is
+        // armed here.
         if (interruptDue()) {
-          s = interruptCheck(s);
-          if (g.fetchFailed) {
-            result = cpuExecFetchFailed;
-            break;
-          }
+          sliceEnd = true;
+          continue;
         }
         armTrace(s);
       }

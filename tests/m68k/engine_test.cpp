@@ -519,6 +519,56 @@ TEST(HandlerCalls, RequestRaisedByAFramePushAtTheSliceEndIsTakenNext) {
   EXPECT_EQ(rig.context.cycleCount, 1000u);
 }
 
+// Level 6 waits behind mask 7; the MOVE to SR that lowers the mask takes it
+// in its re-check with budget left. The push of its frame raises level 7,
+// which is taken before the level-6 handler runs an instruction.
+TEST(HandlerCalls, RequestRaisedByAFramePushInAnSrWriteReCheckIsTakenNext) {
+  Rig rig;
+  DataRegion write[] = {
+      {Rig::kStack - 0x100, Rig::kStack - 1, reinterpret_cast<void*>(&raisingStackWrite), nullptr},
+      rig.write[0],
+      rig.write[1]};
+  rig.useTables(rig.fetch, rig.read, write);
+  stackRig = &rig;
+  stackWrites = 0;
+  rig.load({0x46FC, 0x2000, kNop, kNop});  // MOVE #$2000,SR
+  rig.context.interrupts[0] = 0x40;
+  rig.context.interrupts[6] = 30;
+  rig.push();
+  EXPECT_EQ(rig.run(1000), cpuExecBudgetUsed);
+  EXPECT_EQ(rig.longAt(Rig::kStack - 4), kCode + 4);
+  EXPECT_EQ(rig.word(Rig::kStack - 6), 0x2000);
+  EXPECT_EQ(rig.longAt(Rig::kStack - 10), Rig::handlerOf(30));
+  EXPECT_EQ(rig.word(Rig::kStack - 12), 0x2600);
+  EXPECT_EQ(rig.context.pc, Rig::handlerOf(31) + 4);
+  EXPECT_EQ(rig.context.interrupts[0], 0x01);  // stopped, nothing pending
+  EXPECT_EQ(rig.context.cycleCount, 1000u);
+}
+
+// The same at the start of a call with a budget of 1: both interrupts are
+// taken and no instruction runs in between, as in a longer slice.
+TEST(HandlerCalls, RequestRaisedByAFramePushAtTheStartIsTakenBeforeAnInstruction) {
+  Rig rig;
+  DataRegion write[] = {
+      {Rig::kStack - 0x100, Rig::kStack - 1, reinterpret_cast<void*>(&raisingStackWrite), nullptr},
+      rig.write[0],
+      rig.write[1]};
+  rig.useTables(rig.fetch, rig.read, write);
+  stackRig = &rig;
+  stackWrites = 0;
+  rig.load({kNop, kNop});
+  rig.context.sr = 0x2000;
+  rig.context.interrupts[0] = 0x40;
+  rig.context.interrupts[6] = 30;
+  rig.push();
+  EXPECT_EQ(rig.run(1), cpuExecBudgetUsed);
+  EXPECT_EQ(rig.longAt(Rig::kStack - 4), kCode);
+  EXPECT_EQ(rig.longAt(Rig::kStack - 10), Rig::handlerOf(30));
+  EXPECT_EQ(rig.context.pc, Rig::handlerOf(31));
+  EXPECT_EQ(rig.context.interrupts[0], 0x00);
+  EXPECT_EQ(rig.context.cycleCount, 88u);
+}
+
 // The MOVE to SR sets T; its read raises a masked request, so its re-check
 // goes through the slice end. The next instruction is traced all the same.
 TEST(HandlerCalls, TSetByAnSrWriteWhoseReadRaisesAMaskedRequestTracesTheNext) {
