@@ -496,15 +496,22 @@ void raisingStackWrite(uint32_t address, uint32_t data, const DataRegion*) {
   if (stackWrites++ == 0) cpuInterrupt(7, cpuAutovector);
 }
 
-TEST(HandlerCalls, RequestRaisedByAFramePushAtTheSliceEndIsTakenNext) {
-  ProbeRig rig;
-  DataRegion write[] = {
-      {Rig::kStack - 0x100, Rig::kStack - 1, reinterpret_cast<void*>(&raisingStackWrite), nullptr},
-      rig.write[0],
-      rig.write[1]};
-  rig.useTables(rig.fetch, rig.probeRead_, write);
+// Write table whose stack area raises level 7 on its first write, then the
+// rig's own RAM; `write` must outlive the run.
+void useRaisingStack(Rig& rig, const DataRegion* read, DataRegion (&write)[3]) {
+  write[0] = {Rig::kStack - 0x100, Rig::kStack - 1, reinterpret_cast<void*>(&raisingStackWrite),
+              nullptr};
+  write[1] = rig.write[0];
+  write[2] = rig.write[1];
+  rig.useTables(rig.fetch, read, write);
   stackRig = &rig;
   stackWrites = 0;
+}
+
+TEST(HandlerCalls, RequestRaisedByAFramePushAtTheSliceEndIsTakenNext) {
+  ProbeRig rig;
+  DataRegion write[3];
+  useRaisingStack(rig, rig.probeRead_, write);
   handlerLog = {};
   handlerLog.action = 5;
   rig.load({0x3039, 0x0020, 0x0010, kNop, kNop});  // MOVE.W $200010,D0
@@ -524,13 +531,8 @@ TEST(HandlerCalls, RequestRaisedByAFramePushAtTheSliceEndIsTakenNext) {
 // which is taken before the level-6 handler runs an instruction.
 TEST(HandlerCalls, RequestRaisedByAFramePushInAnSrWriteReCheckIsTakenNext) {
   Rig rig;
-  DataRegion write[] = {
-      {Rig::kStack - 0x100, Rig::kStack - 1, reinterpret_cast<void*>(&raisingStackWrite), nullptr},
-      rig.write[0],
-      rig.write[1]};
-  rig.useTables(rig.fetch, rig.read, write);
-  stackRig = &rig;
-  stackWrites = 0;
+  DataRegion write[3];
+  useRaisingStack(rig, rig.read, write);
   rig.load({0x46FC, 0x2000, kNop, kNop});  // MOVE #$2000,SR
   rig.context.interrupts[0] = 0x40;
   rig.context.interrupts[6] = 30;
@@ -549,13 +551,8 @@ TEST(HandlerCalls, RequestRaisedByAFramePushInAnSrWriteReCheckIsTakenNext) {
 // taken and no instruction runs in between, as in a longer slice.
 TEST(HandlerCalls, RequestRaisedByAFramePushAtTheStartIsTakenBeforeAnInstruction) {
   Rig rig;
-  DataRegion write[] = {
-      {Rig::kStack - 0x100, Rig::kStack - 1, reinterpret_cast<void*>(&raisingStackWrite), nullptr},
-      rig.write[0],
-      rig.write[1]};
-  rig.useTables(rig.fetch, rig.read, write);
-  stackRig = &rig;
-  stackWrites = 0;
+  DataRegion write[3];
+  useRaisingStack(rig, rig.read, write);
   rig.load({kNop, kNop});
   rig.context.sr = 0x2000;
   rig.context.interrupts[0] = 0x40;
