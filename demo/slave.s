@@ -302,25 +302,7 @@ scaleByCosine:
 3:	move.w	%d1,%d0
 	rts
 
-| a0: zero-ended text, a1: destination (the zero is not copied).
-putText:
-	move.b	(%a0)+,%d1
-	beq.s	1f
-	move.b	%d1,(%a1)+
-	bra.s	putText
-1:	rts
-
-| d0: value, a1: destination of four hexadecimal digits.
-putHex4:
-	moveq	#3,%d2
-1:	rol.w	#4,%d0
-	move.w	%d0,%d1
-	and.w	#15,%d1
-	move.b	hexDigits(%pc,%d1.w),(%a1)+
-	dbra	%d2,1b
-	rts
-hexDigits:
-	.ascii	"0123456789abcdef"
+	.include "text.inc"
 
 cpu2Label:
 	.asciz	"cpu2 frame "
