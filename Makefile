@@ -32,6 +32,7 @@ $(ASAN)/build.ninja: | deps
 	  -DSB_SANITIZE=ON -DSB_FUZZ=ON -DSB_FUZZ_SECONDS=$(FUZZ_SECONDS)
 
 test-release: build
+	python3 scripts/check-graph.py $(BUILD)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 test-asan: deps $(ASAN)/build.ninja

@@ -3,40 +3,43 @@
 #include <cstdio>
 
 #include "app/app.h"
-
-int32_t launcherChoice = 1;
-std::string selectedDriver;
+#include "base/base.h"
 
 namespace {
 
 constexpr const char* configurationPath = "stoneBreaker.ini";
 constexpr const char* logPath = "s000.log";
 
-enum LauncherOutcome : int32_t { leaveProgram = 1, launcherAgain = 2, playGame = 3 };
-
 // Plays one driver; 1 when it was loaded and run, 0 after the error box.
-int playDriver(const EntryHooks& hooks, const std::string& driverFileName) {
-  if (hooks.runGame != nullptr && hooks.runGame(driverFileName.c_str())) return 1;
+int playDriver(const EntryHooks& hooks, const std::string& driverFileName,
+               const RunOptions& options) {
+  if (hooks.runGame != nullptr && hooks.runGame(driverFileName.c_str(), options)) return 1;
   showMessageBox(driverFileName.c_str(), "Error while loading", nullptr);
   return 0;
 }
 
-void runLauncherCycle(const EntryHooks& hooks) {
+void runLauncherCycle(const EntryHooks& hooks, const RunOptions& options) {
   for (;;) {
-    // Each pass starts from "leave", so a launcher that sets nothing ends it.
-    launcherChoice = leaveProgram;
-    selectedDriver.clear();
-    if (hooks.runLauncher != nullptr) hooks.runLauncher();
-    if (launcherChoice == playGame) {
-      // A copy: the next launcher pass replaces the launcher's own text.
-      playDriver(hooks, std::string(selectedDriver));
-    } else if (launcherChoice != launcherAgain) {
+    // Without a launcher the pass leaves, as "Exit" does.
+    const LauncherResult pass =
+        hooks.runLauncher != nullptr ? hooks.runLauncher() : LauncherResult{};
+    if (pass.choice == playGame) {
+      playDriver(hooks, pass.driverFileName, options);
+    } else if (pass.choice != launcherAgain) {
       return;
     }
   }
 }
 
 }  // namespace
+
+RunOptions runOptionsFrom(const CommandLine& line) {
+  RunOptions options;
+  options.headless = isHeadless();
+  options.maxFrames = line.frames;
+  options.screenshotPath = line.screenshot;
+  return options;
+}
 
 int runEntry(const EntryHooks& hooks, const CommandLine& line) {
   loadConfiguration(configurationPath);
@@ -47,11 +50,12 @@ int runEntry(const EntryHooks& hooks, const CommandLine& line) {
   fprintf(logFile(), "%s (%s %s)\n", programName, __DATE__, __TIME__);
   resetAllocationAccounting();
 
+  const RunOptions options = runOptionsFrom(line);
   int status = 0;
   if (!line.play.empty()) {
-    if (!playDriver(hooks, line.play)) status = 1;
+    if (!playDriver(hooks, line.play, options)) status = 1;
   } else {
-    runLauncherCycle(hooks);
+    runLauncherCycle(hooks, options);
   }
 
   writeMemoryReport(logFile());

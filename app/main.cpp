@@ -4,8 +4,7 @@
 #include <string>
 
 #include "app/app.h"
-#include "launcher/launcher.h"
-#include "system21/system21.h"
+#include "base/base.h"
 
 int main(int argc, char** argv) {
   CommandLine line;
@@ -23,8 +22,5 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (line.headless) setHeadless(true);
-  runOptions.headless = isHeadless();
-  runOptions.maxFrames = line.frames;
-  runOptions.screenshotPath = line.screenshot;
   return runEntry(EntryHooks{runLauncher, runGame}, line);
 }

@@ -7,24 +7,15 @@
 // log line that says why, when a section or its SIZE is missing, a size or
 // offset is not a 32-bit hexadecimal number, the file ends before the next
 // header, or a command would write past the region's SIZE.
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
-#include "app/app.h"
+#include "base/base.h"
 #include "driver/driver.h"
 #include "romfs/romfs.h"
-
-std::string gameName;
-uint32_t graphicsImageSize = 0;
-uint8_t* graphicsImage = nullptr;
-uint8_t* graphicsData = nullptr;
-uint32_t graphicsBlockCount = 0;
-std::vector<uint8_t> masterCodeRom;
-std::vector<uint8_t> slaveCodeRom;
-std::vector<uint8_t> collisionRom;
 
 namespace {
 
@@ -36,24 +27,16 @@ constexpr uint32_t planeCount = 4;
 struct CodeSection {
   const char* token;
   const char* sizeLine;
-  std::vector<uint8_t>* buffer;
+  std::vector<uint8_t> GameRom::*buffer;
 };
 // Indexed by RegionKind.
 const CodeSection codeSections[] = {
-    {"[masterCpu]", "system21: code rom for master 68k cpu sizes 0x%.8x bytes\n", &masterCodeRom},
-    {"[slaveCpu]", "system21: code rom for slave 68k cpu sizes 0x%.8x bytes\n", &slaveCodeRom},
-    {"[collisionData]", "system21: collisionData rom sizes 0x%.8x bytes\n", &collisionRom},
+    {"[masterCpu]", "system21: code rom for master 68k cpu sizes 0x%.8x bytes\n",
+     &GameRom::masterCodeRom},
+    {"[slaveCpu]", "system21: code rom for slave 68k cpu sizes 0x%.8x bytes\n",
+     &GameRom::slaveCodeRom},
+    {"[collisionData]", "system21: collisionData rom sizes 0x%.8x bytes\n", &GameRom::collisionRom},
 };
-
-__attribute__((format(printf, 1, 2))) void logLine(const char* format, ...) {
-  FILE* log = logFile();
-  if (log == nullptr) return;
-  va_list arguments;
-  va_start(arguments, format);
-  std::vfprintf(log, format, arguments);
-  va_end(arguments);
-}
-
 bool isSectionHeader(const std::string& token) {
   return !token.empty() && token[0] == '[';
 }
@@ -139,50 +122,27 @@ std::string describe(const char* word, const std::string& first, const std::stri
   return std::string(word) + " " + first + (second.empty() ? "" : " " + second) + numbers;
 }
 
-void freeGraphicsImage() {
-  std::free(graphicsImage);
-  graphicsImage = nullptr;
-}
-
 }  // namespace
 
-int resetGameGraphics() {
-  // Whatever a failed load left is released rather than lost.
-  releaseGameGraphics();
-  return 1;
-}
-
-int releaseGameGraphics() {
-  freeGraphicsImage();
-  std::free(graphicsData);
-  graphicsData = nullptr;
-  graphicsBlockCount = 0;
-  return 1;
-}
-
-void decodeGraphics() {
-  const uint32_t quarter = graphicsImageSize / planeCount;
-  graphicsBlockCount = graphicsImageSize / tileBytes;
-  std::free(graphicsData);
-  graphicsData = static_cast<uint8_t*>(std::malloc(size_t{graphicsBlockCount} * tileBytes + 1));
-  if (graphicsData == nullptr) {
-    graphicsBlockCount = 0;
-    return;
-  }
-  // Byte 4k + m of the tiles is byte k of plane m.
-  const uint32_t bytesPerPlane = graphicsBlockCount * (tileBytes / planeCount);
+void decodeGraphics(const uint8_t* image, uint32_t imageSize, GameRom& rom) {
+  const uint32_t quarter = imageSize / planeCount;
+  rom.graphicsBlockCount = imageSize / tileBytes;
+  rom.graphicsData.assign(size_t{rom.graphicsBlockCount} * tileBytes, 0);
+  const uint32_t bytesPerPlane = rom.graphicsBlockCount * (tileBytes / planeCount);
   for (uint32_t k = 0; k < bytesPerPlane; ++k)
     for (uint32_t m = 0; m < planeCount; ++m)
-      graphicsData[planeCount * k + m] = graphicsImage[m * quarter + k];
+      rom.graphicsData[planeCount * k + m] = image[m * quarter + k];
 }
 
-int loadGraphicsRegion() {
+int loadGraphicsRegion(GameRom& rom) {
   const char* section = "[gfx]";
   std::string sizeText;
+  uint32_t graphicsImageSize = 0;
   if (!openSection(section, sizeText, graphicsImageSize)) return 0;
   logLine("compressed graphics size(%s): 0x%.8x\n", sizeText.c_str(), graphicsImageSize);
-  freeGraphicsImage();
-  graphicsImage = static_cast<uint8_t*>(std::calloc(graphicsImageSize + size_t{1}, 1));
+  // The planes as the driver lays them out; only the decoded tiles are kept.
+  const RomBuffer image(static_cast<uint8_t*>(std::calloc(graphicsImageSize + size_t{1}, 1)));
+  uint8_t* graphicsImage = image.get();
   if (graphicsImage == nullptr) {
     logLine("Not enough memory for section %s\n", section);
     return 0;
@@ -192,8 +152,7 @@ int loadGraphicsRegion() {
     uint32_t size = 0, offset = 0;
     if (!nextToken(section, word)) break;
     if (isSectionHeader(word)) {
-      decodeGraphics();
-      freeGraphicsImage();
+      decodeGraphics(graphicsImage, graphicsImageSize, rom);
       return 1;
     }
     if (sameTextIgnoringCase(word, "LOAD8")) {
@@ -203,9 +162,9 @@ int loadGraphicsRegion() {
       if (!fitsRegion(section, describe("LOAD8", first, "", size, offset), offset, size,
                       graphicsImageSize))
         break;
-      RomBuffer image = loadRomFile(first.c_str(), size);
-      if (!image) break;
-      std::memcpy(graphicsImage + offset, image.get(), size);
+      const RomBuffer file = loadRomFile(first.c_str(), size);
+      if (!file) break;
+      std::memcpy(graphicsImage + offset, file.get(), size);
     } else if (sameTextIgnoringCase(word, "LOADROMEVENODD")) {
       if (!nextToken(section, first) || !nextToken(section, second) ||
           !readNumber(section, word, "size", size) || !readNumber(section, word, "offset", offset))
@@ -219,18 +178,17 @@ int loadGraphicsRegion() {
       break;
     }
   }
-  freeGraphicsImage();
   return 0;
 }
 
-int loadCodeRegion(RegionKind kind) {
+int loadCodeRegion(RegionKind kind, GameRom& rom) {
   const CodeSection& region = codeSections[static_cast<int>(kind)];
   const char* section = region.token;
   std::string sizeText;
   uint32_t regionSize = 0;
   if (!openSection(section, sizeText, regionSize)) return 0;
   logLine(region.sizeLine, regionSize);
-  std::vector<uint8_t>& buffer = *region.buffer;
+  std::vector<uint8_t>& buffer = rom.*region.buffer;
   buffer.assign(regionSize, 0);  // bytes that no command fills read as zero
   for (;;) {
     std::string word, first, second;
@@ -261,21 +219,17 @@ int loadCodeRegion(RegionKind kind) {
   }
 }
 
-int loadGame(const char* driverFileName) {
+int loadGame(const char* driverFileName, GameRom& rom) {
   const std::string path = settings.Drvdir + driverFileName;
   if (!openDriverFile(path.c_str())) return 0;
   findKey("GAMENAME");
-  gameName = readValue();
+  rom.gameName = readValue();
   findKey("DIRECTORY");
   setRomSetDirectory(readValue().c_str());
-  if (!loadGraphicsRegion() || !loadCodeRegion(RegionKind::master) ||
-      !loadCodeRegion(RegionKind::slave)) {
-    closeDriverFile();
-    return 0;
-  }
-  // The machine loads the collision region from the still-open file; a
-  // missing collision image has been reported and does not stop the game.
-  buildMachine();
+  const int loaded = loadGraphicsRegion(rom) && loadCodeRegion(RegionKind::master, rom) &&
+                     loadCodeRegion(RegionKind::slave, rom);
+  // A missing collision image has been reported and does not stop the game.
+  if (loaded) loadCodeRegion(RegionKind::collision, rom);
   closeDriverFile();
-  return 1;
+  return loaded;
 }

@@ -7,8 +7,7 @@
 #include <system_error>
 #include <vector>
 
-#include "app/app.h"
-#include "driver/driver.h"
+#include "base/base.h"
 #include "launcher/launcher.h"
 
 std::vector<GameEntry> catalogue;
@@ -19,19 +18,12 @@ namespace fs = std::filesystem;
 
 constexpr const char* driverExtension = ".drv";
 
-bool equalsIgnoringCase(const std::string& a, const std::string& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
-    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
-    return lower(x) == lower(y);
-  });
-}
-
 // Matches the "*.drv" pattern the way the original file system does: the
 // extension without regard to case.
 bool isDriverFileName(const std::string& name) {
   const std::string extension = driverExtension;
   return name.size() >= extension.size() &&
-         equalsIgnoringCase(name.substr(name.size() - extension.size()), extension);
+         sameTextIgnoringCase(name.substr(name.size() - extension.size()), driverExtension);
 }
 
 // The driver files of the working directory, in name order so that every
@@ -51,7 +43,7 @@ std::vector<std::string> listDriverFiles() {
 
 // The Type column: the board's usual spelling, anything else as written.
 std::string typeText(const std::string& system) {
-  return equalsIgnoringCase(system, "System21") ? std::string("System 21") : system;
+  return sameTextIgnoringCase(system, "System21") ? std::string("System 21") : system;
 }
 
 std::string readHeaderValue(const char* key) {
@@ -77,7 +69,7 @@ int addCatalogueEntry(const std::string& directory, const std::string& gameName,
 
 int findCatalogueEntry(const std::string& gameName) {
   for (size_t i = 0; i < catalogue.size(); ++i) {
-    if (equalsIgnoringCase(catalogue[i].gameName, gameName)) return static_cast<int>(i);
+    if (sameTextIgnoringCase(catalogue[i].gameName, gameName.c_str())) return static_cast<int>(i);
   }
   return -1;
 }

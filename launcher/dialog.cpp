@@ -15,15 +15,13 @@
 #include <memory>
 #include <vector>
 
-#include "app/app.h"
+#include "base/base.h"
 #include "launcher/launcher.h"
 #include "ui_launcher.h"
 
 bool sortAscending = true;
 
 namespace {
-
-enum LauncherChoice : int32_t { leaveProgram = 1, launcherAgain = 2, playGame = 3 };
 
 // The list's columns, inserted in this order, all left-aligned.
 struct ListColumn {
@@ -40,9 +38,11 @@ constexpr ListColumn listColumns[] = {
 // Item data of each row: the index of its GameRow in gameRows.
 constexpr int rowRole = Qt::UserRole;
 
-// The rows of the current pass and whether its loop should go on.
+// The rows of the current pass, whether its loop should go on, and what the
+// user chose.
 std::vector<GameRow> gameRows;
 bool running = false;
+LauncherResult outcome;
 
 QString toQString(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -69,7 +69,7 @@ void selectRow(const QTreeWidgetItem* item) {
   if (item == nullptr) return;
   const int entry = rowOf(item).entry;
   if (entry < 0 || entry >= static_cast<int>(catalogue.size())) return;
-  selectedDriver = catalogue[entry].driverFileName;
+  outcome.driverFileName = catalogue[entry].driverFileName;
 }
 
 // Rows keep their selection state across the sort, and the chosen driver
@@ -92,11 +92,11 @@ void sortRows(QTreeWidget* list, int column) {
 }
 
 void requestPlay(QDialog* dialog, LauncherChoice choice) {
-  if (selectedDriver.empty()) {
+  if (outcome.driverFileName.empty()) {
     showMessageBox("You have to select a game first", "Information", dialog);
     return;
   }
-  launcherChoice = choice;
+  outcome.choice = choice;
   dialog->close();
 }
 
@@ -127,7 +127,7 @@ void connectDialog(QDialog* dialog, const Ui::LauncherDialog& ui) {
   QObject::connect(ui.playNetworkButton, &QPushButton::clicked,
                    [dialog] { requestPlay(dialog, launcherAgain); });
   QObject::connect(ui.exitButton, &QPushButton::clicked, [dialog] {
-    launcherChoice = leaveProgram;
+    outcome.choice = leaveProgram;
     dialog->close();
   });
   QObject::connect(list->header(), &QHeaderView::sectionClicked,
@@ -141,8 +141,8 @@ void connectDialog(QDialog* dialog, const Ui::LauncherDialog& ui) {
   });
   QObject::connect(list, &QTreeWidget::itemDoubleClicked, [dialog](QTreeWidgetItem* item) {
     selectRow(item);
-    if (selectedDriver.empty()) return;
-    launcherChoice = playGame;
+    if (outcome.driverFileName.empty()) return;
+    outcome.choice = playGame;
     dialog->close();
   });
 }
@@ -202,10 +202,9 @@ int compareGameRows(const GameRow& a, const GameRow& b, int column) {
   return sortAscending ? r : -r;
 }
 
-void runLauncherDialog(const LauncherScript& script) {
-  launcherChoice = leaveProgram;
+LauncherResult runLauncherDialog(const LauncherScript& script) {
+  outcome = LauncherResult{};
   running = true;
-  selectedDriver.clear();
 
   auto dialog = std::make_unique<QDialog>(
       nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -232,17 +231,16 @@ void runLauncherDialog(const LauncherScript& script) {
   dialog.reset();  // destroyed before the pass ends
   clearGameRows(nullptr);
   clearCatalogue();
+  return outcome;
 }
 
-void runLauncher() {
+LauncherResult runLauncher() {
   if (!isHeadless()) ensureGuiApplication();
   if (isHeadless() || qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
     // No one to show the dialog to: scan as usual, then leave.
-    launcherChoice = leaveProgram;
-    selectedDriver.clear();
     scanDrivers(nullptr);
     clearCatalogue();
-    return;
+    return LauncherResult{};
   }
-  runLauncherDialog(nullptr);
+  return runLauncherDialog(nullptr);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -64,13 +65,21 @@ void addGameRow(QTreeWidget* list, const std::string& type, const std::string& d
 // ties broken by game name, negated when sorting descending.
 int compareGameRows(const GameRow& a, const GameRow& b, int column);
 
+// What a launcher pass leaves: the user's choice and, to play, the chosen
+// driver file ("<DIRECTORY>.drv").
+enum LauncherChoice : int32_t { leaveProgram = 1, launcherAgain = 2, playGame = 3 };
+struct LauncherResult {
+  LauncherChoice choice = leaveProgram;
+  std::string driverFileName;
+};
+
 // One launcher pass: scans the driver directory, shows the dialog and runs
-// its loop until it closes, leaving launcherChoice and selectedDriver set.
-// Headless, the pass scans and leaves with launcherChoice 1 and no dialog.
-void runLauncher();
+// its loop until it closes. Headless, the pass scans and leaves with no
+// dialog.
+LauncherResult runLauncher();
 
 // The same pass with the dialog shown even when headless (a QApplication
 // must exist); script, when set, is called once with the shown dialog from
 // inside the dialog's loop. Tests drive the dialog this way.
 using LauncherScript = std::function<void(QDialog& dialog)>;
-void runLauncherDialog(const LauncherScript& script);
+LauncherResult runLauncherDialog(const LauncherScript& script);

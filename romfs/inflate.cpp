@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/app.h"
+#include "base/base.h"
 #include "romfs/romfs.h"
 
 InflateState inflateState;

@@ -1,53 +1,38 @@
 // What the machine tells the log: unmapped accesses and the start-up listing.
-#include <cstdarg>
 #include <cstdio>
 
-#include "app/app.h"
-#include "driver/driver.h"
+#include "base/base.h"
 #include "m68k/disasm/disasm.h"
-#include "system21/machine_log.h"
 #include "system21/system21.h"
 
-void machineLog(const char* format, ...) {
-  FILE* log = logFile();
-  if (!log) return;
-  va_list args;
-  va_start(args, format);
-  vfprintf(log, format, args);
-  va_end(args);
-}
-
 // ---- Catch-all handlers: answered with all ones, logged with the PC ----------
-uint32_t cpu1UnknownReadByte(uint32_t address, const DataRegion*) {
-  machineLog("system21(cpu1): unknown byte read at 0x%.6x (PC=0x%.6x)\n", address, cpuReadPc());
+template <int cpu>
+uint32_t unknownReadByte(uint32_t address, const DataRegion*) {
+  logLine("system21(cpu%d): unknown byte read at 0x%.6x (PC=0x%.6x)\n", cpu, address, cpuReadPc());
   return 0xff;
 }
-uint32_t cpu1UnknownReadWord(uint32_t address, const DataRegion*) {
-  machineLog("system21(cpu1): unknown word read at 0x%.6x (PC=0x%.6x)\n", address, cpuReadPc());
+template <int cpu>
+uint32_t unknownReadWord(uint32_t address, const DataRegion*) {
+  logLine("system21(cpu%d): unknown word read at 0x%.6x (PC=0x%.6x)\n", cpu, address, cpuReadPc());
   return 0xffff;
 }
-void cpu1UnknownWriteByte(uint32_t address, uint32_t, const DataRegion*) {
-  machineLog("system21(cpu1): unknown byte write at 0x%.6x (PC=0x%.6x)\n", address, cpuReadPc());
+template <int cpu>
+void unknownWriteByte(uint32_t address, uint32_t, const DataRegion*) {
+  logLine("system21(cpu%d): unknown byte write at 0x%.6x (PC=0x%.6x)\n", cpu, address, cpuReadPc());
 }
-void cpu1UnknownWriteWord(uint32_t address, uint32_t data, const DataRegion*) {
-  machineLog("system21(cpu1): unknown word 0x%.4x write at 0x%.6x (PC=0x%.6x)\n", data, address,
-             cpuReadPc());
+template <int cpu>
+void unknownWriteWord(uint32_t address, uint32_t data, const DataRegion*) {
+  logLine("system21(cpu%d): unknown word 0x%.4x write at 0x%.6x (PC=0x%.6x)\n", cpu, data, address,
+          cpuReadPc());
 }
-uint32_t cpu2UnknownReadByte(uint32_t address, const DataRegion*) {
-  machineLog("system21(cpu2): unknown byte read at 0x%.6x (PC=0x%.6x)\n", address, cpuReadPc());
-  return 0xff;
-}
-uint32_t cpu2UnknownReadWord(uint32_t address, const DataRegion*) {
-  machineLog("system21(cpu2): unknown word read at 0x%.6x (PC=0x%.6x)\n", address, cpuReadPc());
-  return 0xffff;
-}
-void cpu2UnknownWriteByte(uint32_t address, uint32_t, const DataRegion*) {
-  machineLog("system21(cpu2): unknown byte write at 0x%.6x (PC=0x%.6x)\n", address, cpuReadPc());
-}
-void cpu2UnknownWriteWord(uint32_t address, uint32_t data, const DataRegion*) {
-  machineLog("system21(cpu2): unknown word 0x%.4x write at 0x%.6x (PC=0x%.6x)\n", data, address,
-             cpuReadPc());
-}
+template uint32_t unknownReadByte<1>(uint32_t, const DataRegion*);
+template uint32_t unknownReadWord<1>(uint32_t, const DataRegion*);
+template void unknownWriteByte<1>(uint32_t, uint32_t, const DataRegion*);
+template void unknownWriteWord<1>(uint32_t, uint32_t, const DataRegion*);
+template uint32_t unknownReadByte<2>(uint32_t, const DataRegion*);
+template uint32_t unknownReadWord<2>(uint32_t, const DataRegion*);
+template void unknownWriteByte<2>(uint32_t, uint32_t, const DataRegion*);
+template void unknownWriteWord<2>(uint32_t, uint32_t, const DataRegion*);
 
 // ---- Start-up listing ---------------------------------------------------------
 namespace {
@@ -75,7 +60,7 @@ void listCode(const std::vector<uint8_t>& image, size_t loaded, uint32_t from, u
       const uint16_t* words = reinterpret_cast<const uint16_t*>(image.data() + address);
       length = disassemble68kBounded(words, available, line, address);
     }
-    machineLog("0x%.6x %s\n", address, line);
+    logLine("0x%.6x %s\n", address, line);
     address += length > 0 ? length : 2;
   }
 }
@@ -84,12 +69,12 @@ void listCode(const std::vector<uint8_t>& image, size_t loaded, uint32_t from, u
 
 void logStartupDiagnostics() {
   for (int i = 0; i < vectorCount; i++) {
-    uint32_t value = static_cast<uint32_t>(imageWord(masterCodeRom, 4 * i)) << 16 |
-                     imageWord(masterCodeRom, 4 * i + 2);
-    machineLog("int %2i: 0x%.8x\n", i, value);
+    uint32_t value = static_cast<uint32_t>(imageWord(machine.game.masterCodeRom, 4 * i)) << 16 |
+                     imageWord(machine.game.masterCodeRom, 4 * i + 2);
+    logLine("int %2i: 0x%.8x\n", i, value);
   }
-  machineLog("cpu1:\n");
-  listCode(masterCodeRom, machine.masterCodeSize, 0x1000, 0x1200);
-  machineLog("cpu2:\n");
-  listCode(slaveCodeRom, machine.slaveCodeSize, 0x68aa, 0x6b00);
+  logLine("cpu1:\n");
+  listCode(machine.game.masterCodeRom, machine.masterCodeSize, 0x1000, 0x1200);
+  logLine("cpu2:\n");
+  listCode(machine.game.slaveCodeRom, machine.slaveCodeSize, 0x68aa, 0x6b00);
 }

@@ -1,9 +1,7 @@
 // The board's memory areas and both processors' memory maps.
 #include <algorithm>
-#include <cstdio>
+#include <utility>
 
-#include "app/app.h"
-#include "driver/driver.h"
 #include "system21/system21.h"
 
 Machine machine;
@@ -118,7 +116,7 @@ void appendCpu1Map() {
   appendRows(
       cpu1Appenders,
       {
-          memoryRow(0x000000, 0x0fffff, masterCodeRom.data(), P | RB | RW),
+          memoryRow(0x000000, 0x0fffff, m.game.masterCodeRom.data(), P | RB | RW),
           memoryRow(0x100000, 0x10ffff, m.masterWorkRam.data(), all),
           memoryRow(0x180000, 0x183fff, m.masterLocalRam.data(), all),
           handlerRow(0x1c0000, 0x1fffff, fn(controlReadByte), fn(controlReadWord),
@@ -129,13 +127,13 @@ void appendCpu1Map() {
           memoryRow(0x440000, 0x47ffff, m.writeOnlyRamB.data(), WB | WW),
           memoryRow(0x480000, 0x4807ff, masterStaticRamA, all),
           memoryRow(0x700000, 0x760001, m.videoRam.data(), data),
-          memoryRow(0x800000, 0x8fffff, collisionRom.data(), P | RB | RW),
-          memoryRow(0xd00000, 0xdfffff, collisionRom.data() + 0x100000, P | RB | RW),
+          memoryRow(0x800000, 0x8fffff, m.game.collisionRom.data(), P | RB | RW),
+          memoryRow(0xd00000, 0xdfffff, m.game.collisionRom.data() + 0x100000, P | RB | RW),
           memoryRow(0x900000, 0x90ffff, m.sharedRamB.data(), all),
           memoryRow(0xa00000, 0xa00fff, m.sharedRamC.data(), all),
           memoryRow(0xb00000, 0xb03fff, masterStaticRamB, all),
-          handlerRow(0x000000, 0xffffff, fn(cpu1UnknownReadByte), fn(cpu1UnknownReadWord),
-                     fn(cpu1UnknownWriteByte), fn(cpu1UnknownWriteWord), data),
+          handlerRow(0x000000, 0xffffff, fn(unknownReadByte<1>), fn(unknownReadWord<1>),
+                     fn(unknownWriteByte<1>), fn(unknownWriteWord<1>), data),
       });
 }
 
@@ -145,42 +143,19 @@ void appendCpu2Map() {
   const unsigned data = RB | RW | WB | WW;
   appendRows(cpu2Appenders,
              {
-                 memoryRow(0x000000, 0x0fffff, slaveCodeRom.data(), P | RB | RW),
+                 memoryRow(0x000000, 0x0fffff, m.game.slaveCodeRom.data(), P | RB | RW),
                  memoryRow(0x100000, 0x13ffff, m.slaveWorkRam.data(), all),
                  handlerRow(0x1c0000, 0x1fffff, fn(controlReadByte), fn(controlReadWord),
                             fn(controlWriteByte), fn(controlWriteWord), data),
                  memoryRow(0x200000, 0x20ffff, m.sharedRamA.data(), all),
                  memoryRow(0x700000, 0x760001, m.videoRam.data(), data),
-                 memoryRow(0x800000, 0x8fffff, collisionRom.data(), P | RB | RW),
-                 memoryRow(0xd00000, 0xdfffff, collisionRom.data() + 0x100000, P | RB | RW),
+                 memoryRow(0x800000, 0x8fffff, m.game.collisionRom.data(), P | RB | RW),
+                 memoryRow(0xd00000, 0xdfffff, m.game.collisionRom.data() + 0x100000, P | RB | RW),
                  memoryRow(0x900000, 0x90ffff, m.sharedRamB.data(), all),
                  memoryRow(0xa00000, 0xa00fff, m.sharedRamC.data(), all),
-                 handlerRow(0x000000, 0xffffff, fn(cpu2UnknownReadByte), fn(cpu2UnknownReadWord),
-                            fn(cpu2UnknownWriteByte), fn(cpu2UnknownWriteWord), data),
+                 handlerRow(0x000000, 0xffffff, fn(unknownReadByte<2>), fn(unknownReadWord<2>),
+                            fn(unknownWriteByte<2>), fn(unknownWriteWord<2>), data),
              });
-}
-
-void buildMachineWith(bool loadCollision) {
-  Machine& m = machine;
-  cpuInit();
-  initRegionTables();
-  allocate(m.masterWorkRam, 0x10000);
-  allocate(m.slaveWorkRam, 0x40000);
-  allocate(m.masterLocalRam, 0x4000);
-  allocate(m.sharedRamB, 0x10000);
-  allocate(m.sharedRamC, 0x1000);
-  allocate(m.sharedRamA, 0x10000);
-  if (loadCollision) loadCodeRegion(RegionKind::collision);
-  allocate(m.videoRam, 0x60002);
-  allocate(m.writeOnlyRamA, 0x10000);
-  allocate(m.writeOnlyRamB, 0x40000);
-  std::fill(m.sharedRamC.begin(), m.sharedRamC.end(), 0);
-  m.masterCodeSize = extendToWindow(masterCodeRom, codeRomWindow);
-  m.slaveCodeSize = extendToWindow(slaveCodeRom, codeRomWindow);
-  m.collisionSize = extendToWindow(collisionRom, collisionRomWindow);
-  appendCpu1Map();
-  appendCpu2Map();
-  bindContexts();
 }
 
 void bindContext(CpuContext& c, const CpuMap& map) {
@@ -195,11 +170,27 @@ void bindContext(CpuContext& c, const CpuMap& map) {
 
 }  // namespace
 
-void buildMachine() {
-  buildMachineWith(true);
-}
-void buildMachineFromRegions() {
-  buildMachineWith(false);
+void buildMachine(GameRom&& rom) {
+  Machine& m = machine;
+  m.game = std::move(rom);
+  cpuInit();
+  initRegionTables();
+  allocate(m.masterWorkRam, 0x10000);
+  allocate(m.slaveWorkRam, 0x40000);
+  allocate(m.masterLocalRam, 0x4000);
+  allocate(m.sharedRamB, 0x10000);
+  allocate(m.sharedRamC, 0x1000);
+  allocate(m.sharedRamA, 0x10000);
+  allocate(m.videoRam, 0x60002);
+  allocate(m.writeOnlyRamA, 0x10000);
+  allocate(m.writeOnlyRamB, 0x40000);
+  std::fill(m.sharedRamC.begin(), m.sharedRamC.end(), 0);
+  m.masterCodeSize = extendToWindow(m.game.masterCodeRom, codeRomWindow);
+  m.slaveCodeSize = extendToWindow(m.game.slaveCodeRom, codeRomWindow);
+  m.collisionSize = extendToWindow(m.game.collisionRom, collisionRomWindow);
+  appendCpu1Map();
+  appendCpu2Map();
+  bindContexts();
 }
 
 void initRegionTables() {

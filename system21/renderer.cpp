@@ -2,7 +2,6 @@
 // the frame buffer from the game's 16 x 16 tiles.
 #include <cstring>
 
-#include "driver/driver.h"
 #include "system21/system21.h"
 
 uint32_t palette[32768];
@@ -113,10 +112,12 @@ void drawSprite(uint32_t* frame, uint32_t spriteAddress) {
 }
 
 void drawTile(uint32_t* frame, uint32_t tileNumber, uint32_t paletteBank, int x, int y) {
-  if (graphicsBlockCount == 0 || !graphicsData) return;
+  const GameRom& game = machine.game;
+  if (game.graphicsBlockCount == 0 || game.graphicsData.empty()) return;
   x = x < 0 ? 0 : x > maxTileX ? maxTileX : x;
   y = y < 0 ? 0 : y > maxTileY ? maxTileY : y;
-  const uint8_t* pixel = graphicsData + static_cast<size_t>(tileNumber % graphicsBlockCount) * 256;
+  const uint8_t* pixel =
+      game.graphicsData.data() + static_cast<size_t>(tileNumber % game.graphicsBlockCount) * 256;
   const uint32_t* colours = palette + (paletteBank & 127) * 256;
   uint32_t* out = frame + y * screenWidth + x;
   for (int row = 0; row < tileSize; row++, out += screenWidth, pixel += tileSize) {

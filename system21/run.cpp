@@ -1,12 +1,10 @@
 // Start-up of both processors and the frame loop.
 #include <cstdio>
+#include <utility>
 
+#include "base/base.h"
 #include "console/console.h"
-#include "driver/driver.h"
-#include "system21/machine_log.h"
 #include "system21/system21.h"
-
-RunOptions runOptions;
 
 void resetHandler() {}
 
@@ -17,8 +15,8 @@ bool startCpu(CpuContext& context, int number) {
   cpuSetContext(&context);
   if (cpuReset() != cpuResetStarted) return false;
   cpuGetContext(&context);
-  machineLog("system21: M68000 cpu %d entry point @ 0x%.6x\n", number, context.pc);
-  machineLog("system21: M68000 cpu %d stack @ 0x%.6x\n", number, context.areg[7]);
+  logLine("system21: M68000 cpu %d entry point @ 0x%.6x\n", number, context.pc);
+  logLine("system21: M68000 cpu %d stack @ 0x%.6x\n", number, context.areg[7]);
   return true;
 }
 
@@ -38,8 +36,8 @@ uint8_t sharedByte(uint32_t offset) {
   return (offset ^ 1) < ram.size() ? ram[offset ^ 1] : 0;
 }
 
-bool runEnds(int64_t framesRun) {
-  if (runOptions.maxFrames >= 0 && framesRun >= runOptions.maxFrames) return true;
+bool runEnds(const RunOptions& options, int64_t framesRun) {
+  if (options.maxFrames >= 0 && framesRun >= options.maxFrames) return true;
   return keyPending();
 }
 
@@ -61,28 +59,29 @@ void logEndOfRun() {
   for (uint32_t i = 0; i < dumpLength; i += 2) {
     for (uint32_t offset : {i, i + 1}) {
       uint8_t byte = sharedByte(offset);
-      machineLog("%c", byte < 0x20 ? ' ' : byte);
+      logLine("%c", byte < 0x20 ? ' ' : byte);
     }
   }
-  machineLog("\n");
+  logLine("\n");
   cpuSetContext(&machine.cpu1Context);
-  machineLog("system21: 68000 cpu 1 stopped @ 0x%.6x\n", cpuReadPc());
+  logLine("system21: 68000 cpu 1 stopped @ 0x%.6x\n", cpuReadPc());
   cpuSetContext(&machine.cpu2Context);
-  machineLog("system21: 68000 cpu 2 stopped @ 0x%.6x\n", cpuReadPc());
+  logLine("system21: 68000 cpu 2 stopped @ 0x%.6x\n", cpuReadPc());
 }
 
-int runGame(const char* driverFileName) {
-  resetGameGraphics();
-  if (!loadGame(driverFileName)) return 0;
+int runGame(const char* driverFileName, const RunOptions& options) {
+  GameRom rom;
+  if (!loadGame(driverFileName, rom)) return 0;
+  buildMachine(std::move(rom));
   logStartupDiagnostics();
   startCpus();
-  setConsoleHeadless(runOptions.headless);
-  openConsole(gameName.c_str(), screenWidth, screenHeight, false);
+  setConsoleHeadless(options.headless);
+  openConsole(machine.game.gameName.c_str(), screenWidth, screenHeight, false);
   uint32_t* frame = frameBuffer();
   int64_t framesRun = 0;
-  while (!runEnds(framesRun)) {
+  while (!runEnds(options, framesRun)) {
     runFrame();
-    if (runOptions.render) {
+    if (options.render) {
       convertPalette();
       drawSprites(frame);
     }
@@ -90,11 +89,13 @@ int runGame(const char* driverFileName) {
     framesRun++;
   }
   logEndOfRun();
-  if (!runOptions.screenshotPath.empty() &&
-      !writePng(runOptions.screenshotPath.c_str(), frame, screenWidth, screenHeight)) {
-    fprintf(stderr, "Cannot write the screenshot %s\n", runOptions.screenshotPath.c_str());
+  if (!options.screenshotPath.empty() &&
+      !writePng(options.screenshotPath.c_str(), frame, screenWidth, screenHeight)) {
+    fprintf(stderr, "Cannot write the screenshot %s\n", options.screenshotPath.c_str());
   }
   closeConsole();
-  releaseGameGraphics();
+  // The tiles go with the run; the 68000 images stay with the machine.
+  machine.game.graphicsData = {};
+  machine.game.graphicsBlockCount = 0;
   return 1;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/driver.h"
 #include "m68k/cpu.h"
 
 // How a run ends and what it leaves behind, from the command line.
@@ -15,7 +16,6 @@ struct RunOptions {
   std::string screenshotPath;  // PNG of the last frame, written when the run ends
   bool render = true;          // convert the palette and draw the sprites each frame
 };
-extern RunOptions runOptions;
 
 // ---- Board constants --------------------------------------------------------
 constexpr int32_t cyclesPerFrame = 204800;
@@ -45,6 +45,9 @@ struct CpuMap {
 };
 
 struct Machine {
+  // The game's images: the 68000 images are extended with zeros to their
+  // windows when the machine is built; the tiles are released after a run.
+  GameRom game;
   CpuContext cpu1Context{};
   CpuContext cpu2Context{};
   CpuMap cpu1Map, cpu2Map;
@@ -66,10 +69,9 @@ extern uint16_t masterStaticRamA[0x800 / 2];
 extern uint16_t masterStaticRamB[0x4000 / 2];
 
 // ---- Building the maps (machine.cpp) --------------------------------------
-void buildMachine();  // also declared by the loader, which calls it
-// buildMachine without loading the collision region: the images already in
-// masterCodeRom, slaveCodeRom and collisionRom are mapped as they stand.
-void buildMachineFromRegions();
+// Takes the game's images and builds the RAM areas and both processors' maps
+// and contexts around them.
+void buildMachine(GameRom&& rom);
 void initRegionTables();
 int appendCpu1Program(uint32_t lowAddress, uint32_t highAddress, intptr_t offset);
 int appendCpu1ReadByte(uint32_t lowAddress, uint32_t highAddress, void* handler, void* memory);
@@ -89,21 +91,23 @@ uint32_t controlReadWord(uint32_t address, const DataRegion*);
 void controlWriteByte(uint32_t address, uint32_t data, const DataRegion*);
 void controlWriteWord(uint32_t address, uint32_t data, const DataRegion*);
 uint32_t statusRead(uint32_t address, const DataRegion*);
-uint32_t cpu1UnknownReadByte(uint32_t address, const DataRegion*);
-uint32_t cpu1UnknownReadWord(uint32_t address, const DataRegion*);
-void cpu1UnknownWriteByte(uint32_t address, uint32_t data, const DataRegion*);
-void cpu1UnknownWriteWord(uint32_t address, uint32_t data, const DataRegion*);
-uint32_t cpu2UnknownReadByte(uint32_t address, const DataRegion*);
-uint32_t cpu2UnknownReadWord(uint32_t address, const DataRegion*);
-void cpu2UnknownWriteByte(uint32_t address, uint32_t data, const DataRegion*);
-void cpu2UnknownWriteWord(uint32_t address, uint32_t data, const DataRegion*);
+// The catch-all of processor cpu (1 or 2): answered with all ones, logged
+// with the processor's PC.
+template <int cpu>
+uint32_t unknownReadByte(uint32_t address, const DataRegion*);
+template <int cpu>
+uint32_t unknownReadWord(uint32_t address, const DataRegion*);
+template <int cpu>
+void unknownWriteByte(uint32_t address, uint32_t data, const DataRegion*);
+template <int cpu>
+void unknownWriteWord(uint32_t address, uint32_t data, const DataRegion*);
 
 // ---- Start-up, run loop, diagnostics --------------------------------------
 int startCpus();
 void resetHandler();
 // Loads the game of the driver file, runs it until a key (or the frame
 // limit) stops it and releases it. 1 ran, 0 could not be loaded.
-int runGame(const char* driverFileName);
+int runGame(const char* driverFileName, const RunOptions& options);
 void runFrame();
 void logStartupDiagnostics();
 void logEndOfRun();  // the shared-RAM dump line and both stop lines

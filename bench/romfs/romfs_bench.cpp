@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app.h"
+#include "base/base.h"
 #include "romfs/romfs.h"
 
 namespace {

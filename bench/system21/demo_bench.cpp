@@ -8,11 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "app/app.h"
+#include "base/base.h"
 #include "console/console.h"
-#include "driver/driver.h"
 #include "system21/system21.h"
 
 namespace {
@@ -23,12 +23,13 @@ struct Result {
 };
 
 bool loadDemo() {
-  resetGameGraphics();
-  if (!loadGame("demo.drv")) return false;
+  GameRom rom;
+  if (!loadGame("demo.drv", rom)) return false;
+  buildMachine(std::move(rom));
   logStartupDiagnostics();
   startCpus();
   setConsoleHeadless(true);
-  openConsole(gameName.c_str(), screenWidth, screenHeight, false);
+  openConsole(machine.game.gameName.c_str(), screenWidth, screenHeight, false);
   return true;
 }
 
@@ -70,7 +71,6 @@ int main(int argc, char** argv) {
       }
       runs.push_back(timeRun(frames, render));
       closeConsole();
-      releaseGameGraphics();
     }
     std::sort(runs.begin(), runs.end(), [](auto& a, auto& b) { return a.fps < b.fps; });
     printf(

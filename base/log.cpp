@@ -3,11 +3,12 @@
 // The accounting keeps its totals in 64 bits and prints sizes unsigned, so
 // a report never shows a negative or wrapped size.
 #include <cinttypes>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-#include "app/app.h"
+#include "base/base.h"
 
 namespace {
 
@@ -37,6 +38,14 @@ int openLog(const char* path) {
 
 FILE* logFile() {
   return logStream;
+}
+
+void logLine(const char* format, ...) {
+  if (logStream == nullptr) return;
+  va_list arguments;
+  va_start(arguments, format);
+  vfprintf(logStream, format, arguments);
+  va_end(arguments);
 }
 
 void closeLog() {

@@ -6,8 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/app.h"
-#include "driver/driver.h"
+#include "base/base.h"
 
 Settings settings = defaultSettings();
 

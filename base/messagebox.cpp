@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/app.h"
+#include "base/base.h"
 
 namespace {
 

@@ -31,7 +31,7 @@
 #include <cstdio>
 #include <string>
 
-#include "driver/driver.h"
+#include "base/base.h"
 
 namespace {
 

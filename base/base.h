@@ -1,0 +1,81 @@
+// The services every part of the program uses: the log and the accounting of
+// labelled allocations, the settings and their configuration file, message
+// boxes, and the token reader shared by every text file.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// ---- Log ---------------------------------------------------------------
+// One text stream for the life of the process; writers format their own
+// lines. logFile() is null before openLog succeeds and after closeLog.
+int openLog(const char* path);  // 1 opened (created or truncated), 0 not
+FILE* logFile();
+void closeLog();
+// Formats one piece of the log; nothing when the log is not open.
+__attribute__((format(printf, 1, 2))) void logLine(const char* format, ...);
+
+// ---- Allocation accounting ----------------------------------------------
+// Labelled allocations listed in the memory report at exit. Labels are not
+// copied (pass string literals); records are never removed. Blocks come
+// from malloc and belong to the caller, who may free() them (the report
+// then still lists the record).
+void resetAllocationAccounting();
+void* trackedAlloc(uint32_t size, const char* label);
+void writeMemoryReport(FILE* stream);
+
+// ---- Settings and the configuration file -----------------------------------
+struct Settings {
+  std::string Romdir;
+  std::string AlternateRomdir1;
+  std::string AlternateRomdir2;
+  std::string AlternateRomdir3;
+  std::string Logdir;
+  std::string Drvdir;
+  std::string Epmdir;
+  std::string Stadir;
+  uint8_t Frameskip;
+  bool VerifyRoms;
+  bool debugMode;
+  bool firstTimeRun;
+  int32_t threadPriority;
+  bool hardwareStretch;
+  bool surfacesInSystemMemory;
+  bool operator==(const Settings&) const = default;
+};
+extern Settings settings;
+
+Settings defaultSettings();
+void loadConfiguration(const char* path);
+void saveConfiguration(const char* path);
+
+// ---- Message boxes ------------------------------------------------------
+// Modal box with one OK button. Headless (setHeadless(true), or neither
+// DISPLAY nor WAYLAND_DISPLAY set) it writes "caption: text" to stderr and
+// returns at once. owner is the owning window (a QWidget*) or null.
+void showMessageBox(const char* text, const char* caption, void* owner);
+void setHeadless(bool headless);
+bool isHeadless();
+// Creates the process's QApplication on first use (with a display only);
+// the launcher and the message boxes share it.
+void ensureGuiApplication();
+// Tests observe every box shown; null restores the normal behaviour.
+using MessageBoxHook = void (*)(const char* text, const char* caption, void* owner);
+void setMessageBoxHook(MessageBoxHook hook);
+
+// ---- Token reader -------------------------------------------------------
+// One current text stream for the whole program; users take turns. Tokens
+// and quoted values of any length; "# ... #" comments; keys compared without
+// regard to case, and a quoted value is never taken for a key. At the end
+// of the stream (or after a read error) every read gives "".
+int openDriverFile(const char* path);  // 1 opened as the current stream, 0 not
+void closeDriverFile();
+bool driverFileAtEnd();
+std::string readToken();
+std::string readValue();            // next token outside comments; "" at end of file
+void findKey(const char* key);      // from the start of the stream
+void findNextKey(const char* key);  // from the current position
+// Keys, keywords, command words and names are compared with ASCII case
+// folding; the program's one such comparison.
+bool sameTextIgnoringCase(const std::string& text, const char* other);
