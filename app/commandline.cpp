@@ -42,6 +42,56 @@ const char* usageText() {
          "2 for a bad command line.\n";
 }
 
+namespace {
+
+// One option: its names, whether it takes an argument, and what it sets
+// (false with a message in error for a bad argument).
+struct OptionRow {
+  const char* name;
+  const char* shortName;
+  bool takesArgument;
+  bool (*apply)(CommandLine& line, const std::string& argument, std::string& error);
+};
+
+bool needsText(const std::string& argument, const char* message, std::string& error) {
+  if (argument.empty()) error = message;
+  return !argument.empty();
+}
+
+const OptionRow optionRows[] = {
+    {"--help", "-h", false,
+     [](CommandLine& l, const std::string&, std::string&) { return l.help = true; }},
+    {"--version", nullptr, false,
+     [](CommandLine& l, const std::string&, std::string&) { return l.version = true; }},
+    {"--headless", nullptr, false,
+     [](CommandLine& l, const std::string&, std::string&) { return l.headless = true; }},
+    {"--play", nullptr, true,
+     [](CommandLine& l, const std::string& a, std::string& e) {
+       l.play = a;
+       return needsText(a, "option '--play' needs a driver file name", e);
+     }},
+    {"--frames", nullptr, true,
+     [](CommandLine& l, const std::string& a, std::string& e) {
+       if (parseFrameCount(a, l.frames)) return true;
+       e = "option '--frames' needs a whole number of frames, not '" + a + "'";
+       return false;
+     }},
+    {"--screenshot", nullptr, true,
+     [](CommandLine& l, const std::string& a, std::string& e) {
+       l.screenshot = a;
+       return needsText(a, "option '--screenshot' needs a file name", e);
+     }},
+};
+
+const OptionRow* findOption(const std::string& option) {
+  for (const OptionRow& row : optionRows) {
+    if (option == row.name || (row.shortName != nullptr && option == row.shortName)) return &row;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 int parseCommandLine(int argc, char** argv, CommandLine& line, std::string& error) {
   line = CommandLine();
   error.clear();
@@ -49,62 +99,30 @@ int parseCommandLine(int argc, char** argv, CommandLine& line, std::string& erro
     std::string option = argv[i] != nullptr ? argv[i] : "";
     std::string argument;
     bool attached = false;  // --option=value
-    size_t equals = option.find('=');
+    const size_t equals = option.find('=');
     if (option.rfind("--", 0) == 0 && equals != std::string::npos) {
       argument = option.substr(equals + 1);
       option.resize(equals);
       attached = true;
     }
-    auto takeArgument = [&]() {
-      if (attached) return true;
-      if (i + 1 >= argc || argv[i + 1] == nullptr) {
-        error = "option '" + option + "' needs an argument";
-        return false;
-      }
-      argument = argv[++i];
-      return true;
-    };
-    auto noArgument = [&]() {
-      if (!attached) return true;
-      error = "option '" + option + "' takes no argument";
-      return false;
-    };
-    if (option == "--help" || option == "-h") {
-      if (!noArgument()) return 0;
-      line.help = true;
-    } else if (option == "--version") {
-      if (!noArgument()) return 0;
-      line.version = true;
-    } else if (option == "--headless") {
-      if (!noArgument()) return 0;
-      line.headless = true;
-    } else if (option == "--play") {
-      if (!takeArgument()) return 0;
-      if (argument.empty()) {
-        error = "option '--play' needs a driver file name";
-        return 0;
-      }
-      line.play = argument;
-    } else if (option == "--frames") {
-      if (!takeArgument()) return 0;
-      if (!parseFrameCount(argument, line.frames)) {
-        error = "option '--frames' needs a whole number of frames, not '" + argument + "'";
-        return 0;
-      }
-    } else if (option == "--screenshot") {
-      if (!takeArgument()) return 0;
-      if (argument.empty()) {
-        error = "option '--screenshot' needs a file name";
-        return 0;
-      }
-      line.screenshot = argument;
-    } else if (option.rfind("-", 0) == 0) {
-      error = "unknown option '" + option + "'";
-      return 0;
-    } else {
-      error = "unexpected argument '" + option + "'";
+    const OptionRow* row = findOption(option);
+    if (row == nullptr) {
+      error = option.rfind("-", 0) == 0 ? "unknown option '" + option + "'"
+                                        : "unexpected argument '" + option + "'";
       return 0;
     }
+    if (!row->takesArgument && attached) {
+      error = "option '" + option + "' takes no argument";
+      return 0;
+    }
+    if (row->takesArgument && !attached) {
+      if (i + 1 >= argc || argv[i + 1] == nullptr) {
+        error = "option '" + option + "' needs an argument";
+        return 0;
+      }
+      argument = argv[++i];
+    }
+    if (!row->apply(line, argument, error)) return 0;
   }
   return 1;
 }
