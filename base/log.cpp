@@ -12,18 +12,20 @@
 
 namespace {
 
-FILE* logStream = nullptr;
-
 struct AllocationRecord {
   void* block;
   const char* label;  // not copied: callers pass string literals
   uint32_t size;
 };
 
-// In allocation order; records are never removed.
-std::vector<AllocationRecord> allocations;
-uint64_t currentTotal = 0;
-uint64_t peakTotal = 0;
+struct LogState {
+  FILE* logStream = nullptr;
+  // In allocation order; records are never removed.
+  std::vector<AllocationRecord> allocations;
+  uint64_t currentTotal = 0;
+  uint64_t peakTotal = 0;
+};
+LogState state;
 
 constexpr int megabyteShift = 20;
 
@@ -32,40 +34,40 @@ constexpr int megabyteShift = 20;
 int openLog(const char* path) {
   closeLog();
   if (path == nullptr) return 0;
-  logStream = fopen(path, "w");
-  return logStream != nullptr ? 1 : 0;
+  state.logStream = fopen(path, "w");
+  return state.logStream != nullptr ? 1 : 0;
 }
 
 FILE* logFile() {
-  return logStream;
+  return state.logStream;
 }
 
 void logLine(const char* format, ...) {
-  if (logStream == nullptr) return;
+  if (state.logStream == nullptr) return;
   va_list arguments;
   va_start(arguments, format);
-  vfprintf(logStream, format, arguments);
+  vfprintf(state.logStream, format, arguments);
   va_end(arguments);
 }
 
 void closeLog() {
-  if (logStream != nullptr) fclose(logStream);
-  logStream = nullptr;
+  if (state.logStream != nullptr) fclose(state.logStream);
+  state.logStream = nullptr;
 }
 
 void resetAllocationAccounting() {
-  allocations.clear();
-  currentTotal = 0;
-  peakTotal = 0;
+  state.allocations.clear();
+  state.currentTotal = 0;
+  state.peakTotal = 0;
 }
 
 void* trackedAlloc(uint32_t size, const char* label) {
   // A zero-byte request still yields a distinct block, so it is recorded.
   void* block = malloc(size != 0 ? size : 1);
   if (block == nullptr) return nullptr;
-  allocations.push_back({block, label != nullptr ? label : "", size});
-  currentTotal += size;
-  if (currentTotal > peakTotal) peakTotal = currentTotal;
+  state.allocations.push_back({block, label != nullptr ? label : "", size});
+  state.currentTotal += size;
+  if (state.currentTotal > state.peakTotal) state.peakTotal = state.currentTotal;
   return block;
 }
 
@@ -73,12 +75,12 @@ void writeMemoryReport(FILE* stream) {
   if (stream == nullptr) return;
   uint64_t total = 0;
   fprintf(stream, "Memory usage:\n");
-  for (const AllocationRecord& record : allocations) {
+  for (const AllocationRecord& record : state.allocations) {
     fprintf(stream, "\t%16" PRIu32 " bytes : %s (@ 0x%.8" PRIxPTR ")\n", record.size, record.label,
             reinterpret_cast<uintptr_t>(record.block));
     total += record.size;
   }
   fprintf(stream, "\n\t%16" PRIu64 " bytes total(%" PRIu64 " Mb)\n", total, total >> megabyteShift);
-  fprintf(stream, "\n\t%16" PRIu64 " bytes memory peak(%" PRIu64 " Mb)\n", peakTotal,
-          peakTotal >> megabyteShift);
+  fprintf(stream, "\n\t%16" PRIu64 " bytes memory peak(%" PRIu64 " Mb)\n", state.peakTotal,
+          state.peakTotal >> megabyteShift);
 }

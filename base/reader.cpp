@@ -36,8 +36,11 @@
 namespace {
 
 // The current stream and whether the last readToken was a quoted value.
-FILE* driverFile = nullptr;
-bool lastTokenQuoted = false;
+struct ReaderState {
+  FILE* driverFile = nullptr;
+  bool lastTokenQuoted = false;
+};
+ReaderState state;
 
 bool isWhiteSpace(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
@@ -46,19 +49,19 @@ bool isWhiteSpace(int c) {
 // The rest of a quoted value, after its opening token has been read.
 std::string readQuotedText() {
   std::string text;
-  int c = getc(driverFile);  // the separating white space, dropped
+  int c = getc(state.driverFile);  // the separating white space, dropped
   if (c == EOF) return text;
-  do c = getc(driverFile);
+  do c = getc(state.driverFile);
   while (c == ' ');
   while (c != EOF && c != '"') {
     text.push_back(static_cast<char>(c));
-    c = getc(driverFile);
+    c = getc(state.driverFile);
   }
   return text;
 }
 
 bool isBareHash(const std::string& token) {
-  return !lastTokenQuoted && token == "#";
+  return !state.lastTokenQuoted && token == "#";
 }
 
 }  // namespace
@@ -76,36 +79,37 @@ bool sameTextIgnoringCase(const std::string& text, const char* other) {
 int openDriverFile(const char* path) {
   closeDriverFile();
   if (path == nullptr) return 0;
-  driverFile = fopen(path, "r");
-  return driverFile != nullptr ? 1 : 0;
+  state.driverFile = fopen(path, "r");
+  return state.driverFile != nullptr ? 1 : 0;
 }
 
 void closeDriverFile() {
-  if (driverFile != nullptr) fclose(driverFile);
-  driverFile = nullptr;
-  lastTokenQuoted = false;
+  if (state.driverFile != nullptr) fclose(state.driverFile);
+  state.driverFile = nullptr;
+  state.lastTokenQuoted = false;
 }
 
 // A read error (a directory opened as a file, say) ends the stream as well.
 bool driverFileAtEnd() {
-  return driverFile == nullptr || feof(driverFile) != 0 || ferror(driverFile) != 0;
+  return state.driverFile == nullptr || feof(state.driverFile) != 0 ||
+         ferror(state.driverFile) != 0;
 }
 
 std::string readToken() {
-  lastTokenQuoted = false;
+  state.lastTokenQuoted = false;
   std::string token;
-  if (driverFile == nullptr) return token;
+  if (state.driverFile == nullptr) return token;
   int c;
-  do c = getc(driverFile);
+  do c = getc(state.driverFile);
   while (isWhiteSpace(c));
   while (c != EOF && !isWhiteSpace(c)) {
     token.push_back(static_cast<char>(c));
-    c = getc(driverFile);
+    c = getc(state.driverFile);
   }
   // The delimiting white space stays unread, as "%s" leaves it.
-  if (c != EOF) ungetc(c, driverFile);
+  if (c != EOF) ungetc(c, state.driverFile);
   if (!token.empty() && token[0] == '"') {
-    lastTokenQuoted = true;
+    state.lastTokenQuoted = true;
     return readQuotedText();
   }
   return token;
@@ -125,13 +129,13 @@ std::string readValue() {
 void findNextKey(const char* key) {
   while (!driverFileAtEnd()) {
     std::string value = readValue();
-    if (!lastTokenQuoted && sameTextIgnoringCase(value, key)) return;
+    if (!state.lastTokenQuoted && sameTextIgnoringCase(value, key)) return;
   }
 }
 
 void findKey(const char* key) {
-  if (driverFile == nullptr) return;
-  rewind(driverFile);
-  lastTokenQuoted = false;
+  if (state.driverFile == nullptr) return;
+  rewind(state.driverFile);
+  state.lastTokenQuoted = false;
   findNextKey(key);
 }
