@@ -40,9 +40,12 @@ constexpr int rowRole = Qt::UserRole;
 
 // The rows of the current pass, whether its loop should go on, and what the
 // user chose.
-std::vector<GameRow> gameRows;
-bool running = false;
-LauncherResult outcome;
+struct DialogState {
+  std::vector<GameRow> gameRows;
+  bool running = false;
+  LauncherResult outcome;
+};
+DialogState state;
 
 QString toQString(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -60,7 +63,7 @@ int compareTexts(const std::string& a, const std::string& b) {
 }
 
 const GameRow& rowOf(const QTreeWidgetItem* item) {
-  return gameRows[item->data(0, rowRole).toULongLong()];
+  return state.gameRows[item->data(0, rowRole).toULongLong()];
 }
 
 // The selection is the chosen row's own driver file, not the first entry
@@ -69,7 +72,7 @@ void selectRow(const QTreeWidgetItem* item) {
   if (item == nullptr) return;
   const int entry = rowOf(item).entry;
   if (entry < 0 || entry >= static_cast<int>(catalogue.size())) return;
-  outcome.driverFileName = catalogue[entry].driverFileName;
+  state.outcome.driverFileName = catalogue[entry].driverFileName;
 }
 
 // Rows keep their selection state across the sort, and the chosen driver
@@ -92,11 +95,11 @@ void sortRows(QTreeWidget* list, int column) {
 }
 
 void requestPlay(QDialog* dialog, LauncherChoice choice) {
-  if (outcome.driverFileName.empty()) {
+  if (state.outcome.driverFileName.empty()) {
     showMessageBox("You have to select a game first", "Information", dialog);
     return;
   }
-  outcome.choice = choice;
+  state.outcome.choice = choice;
   dialog->close();
 }
 
@@ -121,13 +124,13 @@ void connectDialog(QDialog* dialog, const Ui::LauncherDialog& ui) {
   QTreeWidget* list = ui.gameList;
   // Every way of closing (the buttons, Escape, the close box) ends in
   // finished(); the loop then stops.
-  QObject::connect(dialog, &QDialog::finished, [] { running = false; });
+  QObject::connect(dialog, &QDialog::finished, [] { state.running = false; });
   QObject::connect(ui.playLocalButton, &QPushButton::clicked,
                    [dialog] { requestPlay(dialog, playGame); });
   QObject::connect(ui.playNetworkButton, &QPushButton::clicked,
                    [dialog] { requestPlay(dialog, launcherAgain); });
   QObject::connect(ui.exitButton, &QPushButton::clicked, [dialog] {
-    outcome.choice = leaveProgram;
+    state.outcome.choice = leaveProgram;
     dialog->close();
   });
   QObject::connect(list->header(), &QHeaderView::sectionClicked,
@@ -141,8 +144,8 @@ void connectDialog(QDialog* dialog, const Ui::LauncherDialog& ui) {
   });
   QObject::connect(list, &QTreeWidget::itemDoubleClicked, [dialog](QTreeWidgetItem* item) {
     selectRow(item);
-    if (outcome.driverFileName.empty()) return;
-    outcome.choice = playGame;
+    if (state.outcome.driverFileName.empty()) return;
+    state.outcome.choice = playGame;
     dialog->close();
   });
 }
@@ -173,16 +176,16 @@ void centreOnScreen(QDialog* dialog) {
 
 void clearGameRows(QTreeWidget* list) {
   if (list != nullptr) list->clear();
-  gameRows.clear();
+  state.gameRows.clear();
 }
 
 void addGameRow(QTreeWidget* list, const std::string& type, const std::string& date,
                 const std::string& gameName, const std::string& directory, int entry) {
   if (list == nullptr) return;
-  gameRows.push_back(GameRow{{gameName, directory, date, type}, entry});
+  state.gameRows.push_back(GameRow{{gameName, directory, date, type}, entry});
   auto* item = new QTreeWidgetItem(
       QStringList{toQString(gameName), toQString(directory), toQString(date), toQString(type)});
-  item->setData(0, rowRole, QVariant::fromValue<qulonglong>(gameRows.size() - 1));
+  item->setData(0, rowRole, QVariant::fromValue<qulonglong>(state.gameRows.size() - 1));
   // After the rows whose names sort before or equal to it: ascending, and
   // equal names stay in scan order.
   int at = list->topLevelItemCount();
@@ -203,8 +206,8 @@ int compareGameRows(const GameRow& a, const GameRow& b, int column) {
 }
 
 LauncherResult runLauncherDialog(const LauncherScript& script) {
-  outcome = LauncherResult{};
-  running = true;
+  state.outcome = LauncherResult{};
+  state.running = true;
 
   auto dialog = std::make_unique<QDialog>(
       nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -225,7 +228,7 @@ LauncherResult runLauncherDialog(const LauncherScript& script) {
   if (script) QTimer::singleShot(0, dialog.get(), [&script, &dialog] { script(*dialog); });
 
   // The dialog's own loop: no nested exec, so nothing else runs in between.
-  while (running && !QCoreApplication::closingDown())
+  while (state.running && !QCoreApplication::closingDown())
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 
   dialog.reset();  // destroyed before the pass ends
