@@ -234,7 +234,7 @@ LauncherResult runLauncherDialog(const LauncherScript& script) {
   dialog.reset();  // destroyed before the pass ends
   clearGameRows(nullptr);
   clearCatalogue();
-  return outcome;
+  return state.outcome;
 }
 
 LauncherResult runLauncher() {
