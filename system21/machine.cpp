@@ -63,28 +63,19 @@ MapRow handlerRow(uint32_t low, uint32_t high, void* rb, void* rw, void* wb, voi
   return {low, high, nullptr, rb, rw, wb, ww, tables};
 }
 
-struct Appenders {
-  int (*program)(uint32_t, uint32_t, intptr_t);
-  int (*data[4])(uint32_t, uint32_t, void*, void*);  // RB, RW, WB, WW
-};
-const Appenders cpu1Appenders{
-    appendCpu1Program,
-    {appendCpu1ReadByte, appendCpu1ReadWord, appendCpu1WriteByte, appendCpu1WriteWord}};
-const Appenders cpu2Appenders{
-    appendCpu2Program,
-    {appendCpu2ReadByte, appendCpu2ReadWord, appendCpu2WriteByte, appendCpu2WriteWord}};
-
-void appendRows(const Appenders& to, const std::vector<MapRow>& rows) {
+void appendRows(CpuMap& to, const std::vector<MapRow>& rows) {
   for (const MapRow& row : rows) {
     if (row.tables & P) {
-      to.program(row.lowAddress, row.highAddress,
-                 reinterpret_cast<intptr_t>(row.memory) - static_cast<intptr_t>(row.lowAddress));
+      appendProgram(to.fetch, row.lowAddress, row.highAddress,
+                    reinterpret_cast<intptr_t>(row.memory) - static_cast<intptr_t>(row.lowAddress));
     }
     const unsigned bits[4] = {RB, RW, WB, WW};
+    DataTable* tables[4] = {&to.readByte, &to.readWord, &to.writeByte, &to.writeWord};
     void* handlers[4] = {row.readByte, row.readWord, row.writeByte, row.writeWord};
     for (int i = 0; i < 4; i++) {
       if (row.tables & bits[i]) {
-        to.data[i](row.lowAddress, row.highAddress, row.memory ? nullptr : handlers[i], row.memory);
+        appendData(*tables[i], row.lowAddress, row.highAddress, row.memory ? nullptr : handlers[i],
+                   row.memory);
       }
     }
   }
@@ -114,7 +105,7 @@ void appendCpu1Map() {
   const unsigned all = P | RB | RW | WB | WW;
   const unsigned data = RB | RW | WB | WW;
   appendRows(
-      cpu1Appenders,
+      m.cpu1Map,
       {
           memoryRow(0x000000, 0x0fffff, m.game.masterCodeRom.data(), P | RB | RW),
           memoryRow(0x100000, 0x10ffff, m.masterWorkRam.data(), all),
@@ -141,7 +132,7 @@ void appendCpu2Map() {
   Machine& m = machine;
   const unsigned all = P | RB | RW | WB | WW;
   const unsigned data = RB | RW | WB | WW;
-  appendRows(cpu2Appenders,
+  appendRows(m.cpu2Map,
              {
                  memoryRow(0x000000, 0x0fffff, m.game.slaveCodeRom.data(), P | RB | RW),
                  memoryRow(0x100000, 0x13ffff, m.slaveWorkRam.data(), all),
@@ -196,37 +187,6 @@ void buildMachine(GameRom&& rom) {
 void initRegionTables() {
   resetMap(machine.cpu1Map);
   resetMap(machine.cpu2Map);
-}
-
-int appendCpu1Program(uint32_t l, uint32_t h, intptr_t o) {
-  return appendProgram(machine.cpu1Map.fetch, l, h, o);
-}
-int appendCpu1ReadByte(uint32_t l, uint32_t h, void* f, void* m) {
-  return appendData(machine.cpu1Map.readByte, l, h, f, m);
-}
-int appendCpu1ReadWord(uint32_t l, uint32_t h, void* f, void* m) {
-  return appendData(machine.cpu1Map.readWord, l, h, f, m);
-}
-int appendCpu1WriteByte(uint32_t l, uint32_t h, void* f, void* m) {
-  return appendData(machine.cpu1Map.writeByte, l, h, f, m);
-}
-int appendCpu1WriteWord(uint32_t l, uint32_t h, void* f, void* m) {
-  return appendData(machine.cpu1Map.writeWord, l, h, f, m);
-}
-int appendCpu2Program(uint32_t l, uint32_t h, intptr_t o) {
-  return appendProgram(machine.cpu2Map.fetch, l, h, o);
-}
-int appendCpu2ReadByte(uint32_t l, uint32_t h, void* f, void* m) {
-  return appendData(machine.cpu2Map.readByte, l, h, f, m);
-}
-int appendCpu2ReadWord(uint32_t l, uint32_t h, void* f, void* m) {
-  return appendData(machine.cpu2Map.readWord, l, h, f, m);
-}
-int appendCpu2WriteByte(uint32_t l, uint32_t h, void* f, void* m) {
-  return appendData(machine.cpu2Map.writeByte, l, h, f, m);
-}
-int appendCpu2WriteWord(uint32_t l, uint32_t h, void* f, void* m) {
-  return appendData(machine.cpu2Map.writeWord, l, h, f, m);
 }
 
 void bindContexts() {

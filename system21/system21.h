@@ -73,16 +73,6 @@ extern uint16_t masterStaticRamB[0x4000 / 2];
 // and contexts around them.
 void buildMachine(GameRom&& rom);
 void initRegionTables();
-int appendCpu1Program(uint32_t lowAddress, uint32_t highAddress, intptr_t offset);
-int appendCpu1ReadByte(uint32_t lowAddress, uint32_t highAddress, void* handler, void* memory);
-int appendCpu1ReadWord(uint32_t lowAddress, uint32_t highAddress, void* handler, void* memory);
-int appendCpu1WriteByte(uint32_t lowAddress, uint32_t highAddress, void* handler, void* memory);
-int appendCpu1WriteWord(uint32_t lowAddress, uint32_t highAddress, void* handler, void* memory);
-int appendCpu2Program(uint32_t lowAddress, uint32_t highAddress, intptr_t offset);
-int appendCpu2ReadByte(uint32_t lowAddress, uint32_t highAddress, void* handler, void* memory);
-int appendCpu2ReadWord(uint32_t lowAddress, uint32_t highAddress, void* handler, void* memory);
-int appendCpu2WriteByte(uint32_t lowAddress, uint32_t highAddress, void* handler, void* memory);
-int appendCpu2WriteWord(uint32_t lowAddress, uint32_t highAddress, void* handler, void* memory);
 void bindContexts();
 
 // Handlers of the maps (the entry argument is not used).
