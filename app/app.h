@@ -13,9 +13,10 @@ struct CommandLine {
   bool help = false;
   bool version = false;
   bool headless = false;
-  std::string play;        // --play DRIVER: run that driver once
-  int64_t frames = -1;     // --frames N: end a run after N frames
-  std::string screenshot;  // --screenshot FILE.png
+  std::string play;                    // --play DRIVER: run that driver once
+  int64_t frames = -1;                 // --frames N: end a run after N frames
+  std::string screenshot;              // --screenshot FILE.png
+  int64_t logLimit = defaultLogLimit;  // --log-limit N: unknown-access lines a run
 };
 // 1 parsed; 0 with a one-line message in error.
 int parseCommandLine(int argc, char** argv, CommandLine& line, std::string& error);

@@ -7,18 +7,18 @@
 
 namespace {
 
-constexpr int64_t largestFrameCount = int64_t{1} << 53;
+constexpr int64_t largestCount = int64_t{1} << 53;
 
-// A decimal count of frames, 0 or more.
-bool parseFrameCount(const std::string& text, int64_t& frames) {
+// A decimal count (of frames, of lines), 0 or more.
+bool parseCount(const std::string& text, int64_t& count) {
   if (text.empty() || text.size() > 16) return false;
   int64_t value = 0;
   for (char c : text) {
     if (c < '0' || c > '9') return false;
     value = value * 10 + (c - '0');
   }
-  if (value > largestFrameCount) return false;
-  frames = value;
+  if (value > largestCount) return false;
+  count = value;
   return true;
 }
 
@@ -37,6 +37,8 @@ const char* usageText() {
          "                       instead of showing the launcher\n"
          "  --frames N           end each game run after N frames\n"
          "  --screenshot FILE    write the last frame of the run to FILE as PNG\n"
+         "  --log-limit N        write at most N unknown-access lines a run, then only\n"
+         "                       count them (default 100000; 0: every access)\n"
          "\n"
          "Exit status: 0 normally, 1 when the game named by --play cannot be loaded,\n"
          "2 for a bad command line.\n";
@@ -72,8 +74,14 @@ const OptionRow optionRows[] = {
      }},
     {"--frames", nullptr, true,
      [](CommandLine& l, const std::string& a, std::string& e) {
-       if (parseFrameCount(a, l.frames)) return true;
+       if (parseCount(a, l.frames)) return true;
        e = "option '--frames' needs a whole number of frames, not '" + a + "'";
+       return false;
+     }},
+    {"--log-limit", nullptr, true,
+     [](CommandLine& l, const std::string& a, std::string& e) {
+       if (parseCount(a, l.logLimit)) return true;
+       e = "option '--log-limit' needs a whole number of lines, not '" + a + "'";
        return false;
      }},
     {"--screenshot", nullptr, true,

@@ -38,6 +38,7 @@ RunOptions runOptionsFrom(const CommandLine& line) {
   options.headless = isHeadless();
   options.maxFrames = line.frames;
   options.screenshotPath = line.screenshot;
+  options.logLimit = line.logLimit;
   return options;
 }
 

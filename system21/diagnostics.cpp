@@ -8,22 +8,21 @@
 // ---- Catch-all handlers: answered with all ones, logged with the PC ----------
 template <int cpu>
 uint32_t unknownReadByte(uint32_t address, const DataRegion*) {
-  logLine("system21(cpu%d): unknown byte read at 0x%.6x (PC=0x%.6x)\n", cpu, address, cpuReadPc());
+  recordUnknownAccess(cpu, byteRead, address, 0);
   return 0xff;
 }
 template <int cpu>
 uint32_t unknownReadWord(uint32_t address, const DataRegion*) {
-  logLine("system21(cpu%d): unknown word read at 0x%.6x (PC=0x%.6x)\n", cpu, address, cpuReadPc());
+  recordUnknownAccess(cpu, wordRead, address, 0);
   return 0xffff;
 }
 template <int cpu>
-void unknownWriteByte(uint32_t address, uint32_t, const DataRegion*) {
-  logLine("system21(cpu%d): unknown byte write at 0x%.6x (PC=0x%.6x)\n", cpu, address, cpuReadPc());
+void unknownWriteByte(uint32_t address, uint32_t data, const DataRegion*) {
+  recordUnknownAccess(cpu, byteWrite, address, data);
 }
 template <int cpu>
 void unknownWriteWord(uint32_t address, uint32_t data, const DataRegion*) {
-  logLine("system21(cpu%d): unknown word 0x%.4x write at 0x%.6x (PC=0x%.6x)\n", cpu, data, address,
-          cpuReadPc());
+  recordUnknownAccess(cpu, wordWrite, address, data);
 }
 template uint32_t unknownReadByte<1>(uint32_t, const DataRegion*);
 template uint32_t unknownReadWord<1>(uint32_t, const DataRegion*);

@@ -182,6 +182,8 @@ void buildMachine(GameRom&& rom) {
   appendCpu1Map();
   appendCpu2Map();
   bindContexts();
+  m.frameNumber = 0;
+  beginAccessLog(defaultLogLimit);
 }
 
 void initRegionTables() {

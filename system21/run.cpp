@@ -53,6 +53,7 @@ int startCpus() {
 void runFrame() {
   runShare(machine.cpu1Context);
   if (machine.slaveRunning == 1) runShare(machine.cpu2Context);
+  machine.frameNumber++;
 }
 
 void logEndOfRun() {
@@ -67,12 +68,14 @@ void logEndOfRun() {
   logLine("system21: 68000 cpu 1 stopped @ 0x%.6x\n", cpuReadPc());
   cpuSetContext(&machine.cpu2Context);
   logLine("system21: 68000 cpu 2 stopped @ 0x%.6x\n", cpuReadPc());
+  logAccessSummary();
 }
 
 int runGame(const char* driverFileName, const RunOptions& options) {
   GameRom rom;
   if (!loadGame(driverFileName, rom)) return 0;
   buildMachine(std::move(rom));
+  beginAccessLog(options.logLimit);
   logStartupDiagnostics();
   startCpus();
   setConsoleHeadless(options.headless);
@@ -87,6 +90,8 @@ int runGame(const char* driverFileName, const RunOptions& options) {
     }
     presentFrame(frame);
     framesRun++;
+    // What a frame logged is on disk even if the run is killed.
+    if (FILE* log = logFile()) fflush(log);
   }
   logEndOfRun();
   if (!options.screenshotPath.empty() &&

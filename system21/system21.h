@@ -9,12 +9,16 @@
 #include "driver/driver.h"
 #include "m68k/cpu.h"
 
+// Unknown-access lines a run writes by default before it only counts them.
+constexpr int64_t defaultLogLimit = 100000;
+
 // How a run ends and what it leaves behind, from the command line.
 struct RunOptions {
-  bool headless = false;       // no window; frames still rendered
-  int64_t maxFrames = -1;      // end the run after this many frames (-1: never)
-  std::string screenshotPath;  // PNG of the last frame, written when the run ends
-  bool render = true;          // convert the palette and draw the sprites each frame
+  bool headless = false;               // no window; frames still rendered
+  int64_t maxFrames = -1;              // end the run after this many frames (-1: never)
+  std::string screenshotPath;          // PNG of the last frame, written when the run ends
+  bool render = true;                  // convert the palette and draw the sprites each frame
+  int64_t logLimit = defaultLogLimit;  // unknown-access lines (0: all, repeats included)
 };
 
 // ---- Board constants --------------------------------------------------------
@@ -60,6 +64,7 @@ struct Machine {
   // was extended with zeros to its window.
   size_t masterCodeSize = 0, slaveCodeSize = 0, collisionSize = 0;
   int32_t slaveRunning = 0;
+  int64_t frameNumber = 0;  // frames run since the machine was built
 };
 extern Machine machine;
 
@@ -100,7 +105,17 @@ void resetHandler();
 int runGame(const char* driverFileName, const RunOptions& options);
 void runFrame();
 void logStartupDiagnostics();
-void logEndOfRun();  // the shared-RAM dump line and both stop lines
+void logEndOfRun();  // the shared-RAM dump line, both stop lines, the access summary
+
+// ---- Unknown accesses (accesses.cpp) ------------------------------------------
+enum AccessKind { byteRead, wordRead, byteWrite, wordWrite };
+// Starts a run's record: at most logLimit distinct accesses get a line of
+// their own (0: every access, repeats included).
+void beginAccessLog(int64_t logLimit);
+// An access of processor cpu (1 or 2) that no map entry claims.
+void recordUnknownAccess(int cpu, AccessKind kind, uint32_t address, uint32_t data);
+// Per processor, the run's unknown accesses by address range and kind.
+void logAccessSummary();
 
 // ---- Sprite renderer --------------------------------------------------------
 extern uint32_t palette[32768];
