@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // ---- Log ---------------------------------------------------------------
 // One text stream for the life of the process; writers format their own
@@ -64,6 +65,15 @@ void ensureGuiApplication();
 using MessageBoxHook = void (*)(const char* text, const char* caption, void* owner);
 void setMessageBoxHook(MessageBoxHook hook);
 
+// ---- Files ------------------------------------------------------------------
+// Opens a file for reading, or creates or truncates it for writing, only when
+// it is a regular file; a FIFO, a device or a directory gives null, as a
+// missing file does, without blocking.
+FILE* openRegularFile(const char* path, bool forWriting);
+// A name that stays in its directory: not empty, no path separator, not "."
+// or "..". Names read from driver files and the command line must be plain.
+bool isPlainFileName(const std::string& name);
+
 // ---- Token reader -------------------------------------------------------
 // One current text stream for the whole program; users take turns. Tokens
 // and quoted values of any length; "# ... #" comments; keys compared without
@@ -76,6 +86,15 @@ std::string readToken();
 std::string readValue();            // next token outside comments; "" at end of file
 void findKey(const char* key);      // from the start of the stream
 void findNextKey(const char* key);  // from the current position
+// Every value of the stream from its start, in the order readValue gives
+// them, each with whether it was quoted and whether the stream ended with it:
+// a file of many keys is read once rather than once per key.
+struct StreamValue {
+  std::string text;
+  bool quoted;
+  bool atEnd;
+};
+std::vector<StreamValue> readAllValues();
 // Keys, keywords, command words and names are compared with ASCII case
 // folding; the program's one such comparison.
 bool sameTextIgnoringCase(const std::string& text, const char* other);

@@ -5,6 +5,7 @@
 // the file without its key (a truncated file) counts as absent too.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "base/base.h"
 
@@ -46,13 +47,21 @@ constexpr DirectoryKey directoryKeys[] = {
     {"Stadir", &Settings::Stadir},
 };
 
-// The value of a key, searched from the start of the file; false when the
-// key or its value is missing.
+// The file's values, read once when it is loaded.
+std::vector<StreamValue> fileValues;
+
+// The value after the first bare token that is the key, as a search from the
+// start of the file finds it; false when the key or its value is missing.
 bool readSetting(const char* key, std::string& value) {
-  findKey(key);
-  if (driverFileAtEnd()) return false;
-  value = readValue();
-  return !(value.empty() && driverFileAtEnd());
+  for (size_t i = 0; i < fileValues.size(); ++i) {
+    const StreamValue& token = fileValues[i];
+    if (token.quoted || !sameTextIgnoringCase(token.text, key)) continue;
+    if (token.atEnd || i + 1 >= fileValues.size()) return false;
+    const StreamValue& next = fileValues[i + 1];
+    value = next.text;
+    return !(next.text.empty() && next.atEnd);
+  }
+  return false;
 }
 
 int digitValue(char c) {
@@ -128,6 +137,8 @@ void loadConfiguration(const char* path) {
     saveConfiguration(path);
     return;
   }
+  fileValues = readAllValues();
+  closeDriverFile();
   std::string value;
   if (readSetting("Frameskip", value)) parseLow8Bits(value, settings.Frameskip);
   readYesNo("VerifyRoms", settings.VerifyRoms);
@@ -141,11 +152,11 @@ void loadConfiguration(const char* path) {
   }
   readYesNo("hardwareStretch", settings.hardwareStretch);
   readYesNo("surfacesInSystemMemory", settings.surfacesInSystemMemory);
-  closeDriverFile();
+  fileValues = {};
 }
 
 void saveConfiguration(const char* path) {
-  FILE* file = path != nullptr ? fopen(path, "w") : nullptr;
+  FILE* file = openRegularFile(path, true);
   if (file == nullptr) {
     showMessageBox("Current options cannot be saved", "Warning", nullptr);
     return;

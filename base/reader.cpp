@@ -79,7 +79,7 @@ bool sameTextIgnoringCase(const std::string& text, const char* other) {
 int openDriverFile(const char* path) {
   closeDriverFile();
   if (path == nullptr) return 0;
-  state.driverFile = fopen(path, "r");
+  state.driverFile = openRegularFile(path, false);
   return state.driverFile != nullptr ? 1 : 0;
 }
 
@@ -131,6 +131,18 @@ void findNextKey(const char* key) {
     std::string value = readValue();
     if (!state.lastTokenQuoted && sameTextIgnoringCase(value, key)) return;
   }
+}
+
+std::vector<StreamValue> readAllValues() {
+  std::vector<StreamValue> values;
+  if (state.driverFile == nullptr) return values;
+  rewind(state.driverFile);
+  state.lastTokenQuoted = false;
+  while (!driverFileAtEnd()) {
+    std::string text = readValue();
+    values.push_back({std::move(text), state.lastTokenQuoted, driverFileAtEnd()});
+  }
+  return values;
 }
 
 void findKey(const char* key) {

@@ -108,9 +108,10 @@ bool openSection(const char* section, std::string& sizeText, uint32_t& size) {
 }
 
 // Whether bytes at offset stay inside the region; logs the command if not.
+// A region of SIZE 0 holds nothing, not even an empty load.
 bool fitsRegion(const char* section, const std::string& command, uint32_t offset, uint64_t bytes,
                 uint32_t regionSize) {
-  if (uint64_t{offset} + bytes <= regionSize) return true;
+  if (regionSize != 0 && uint64_t{offset} + bytes <= regionSize) return true;
   logLine("%s passes the end of section %s (SIZE 0x%.8x)\n", command.c_str(), section, regionSize);
   return false;
 }
@@ -220,12 +221,24 @@ int loadCodeRegion(RegionKind kind, GameRom& rom) {
 }
 
 int loadGame(const char* driverFileName, GameRom& rom) {
+  // Names from the command line and from driver files stay in their
+  // directories.
+  if (!isPlainFileName(driverFileName)) {
+    logLine("Driver file name '%s' is not a plain file name\n", driverFileName);
+    return 0;
+  }
   const std::string path = settings.Drvdir + driverFileName;
   if (!openDriverFile(path.c_str())) return 0;
   findKey("GAMENAME");
   rom.gameName = readValue();
   findKey("DIRECTORY");
-  setRomSetDirectory(readValue().c_str());
+  const std::string directory = readValue();
+  if (!directory.empty() && !isPlainFileName(directory)) {
+    logLine("DIRECTORY '%s' is not a plain file name\n", directory.c_str());
+    closeDriverFile();
+    return 0;
+  }
+  setRomSetDirectory(directory.c_str());
   const int loaded = loadGraphicsRegion(rom) && loadCodeRegion(RegionKind::master, rom) &&
                      loadCodeRegion(RegionKind::slave, rom);
   // A missing collision image has been reported and does not stop the game.
