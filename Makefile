@@ -5,25 +5,35 @@ JOBS    ?= $(shell nproc)
 # Seconds each fuzzer runs in `make test`.
 FUZZ_SECONDS ?= 60
 
-PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
-            libgtest-dev libgmock-dev libbenchmark-dev \
-            qt6-base-dev libsdl2-dev binutils-m68k-linux-gnu \
-            zlib1g-dev zip python3
+# What the program needs to build and run; the tests and benchmarks need the
+# rest as well.
+RUN_PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev libsdl2-dev \
+                binutils-m68k-linux-gnu python3
+TEST_PACKAGES := clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev \
+                 zlib1g-dev zip
+# What `make run` builds: the program, the disassembler tool, the demo set.
+RUN_TARGETS := stonebreaker stonebreaker-disasm demo run-dir
 
-.PHONY: all deps build run test test-release test-asan bench clean
+.PHONY: all deps deps-run build run test test-release test-asan bench clean
 
 all: build
 
-deps:
-	@sh scripts/install-deps.sh $(PACKAGES)
+deps-run:
+	@sh scripts/install-deps.sh $(RUN_PACKAGES)
 
-$(BUILD)/build.ninja: | deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+deps: deps-run
+	@sh scripts/install-deps.sh $(TEST_PACKAGES)
+
+# A first `make run` configures without tests; `make build` turns them on.
+$(BUILD)/build.ninja: | deps-run
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DSB_TESTS=OFF -DSB_BENCH=OFF
 
 build: deps $(BUILD)/build.ninja
+	cmake -S . -B $(BUILD) -DSB_TESTS=ON -DSB_BENCH=ON > /dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+run: deps-run $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target $(RUN_TARGETS)
 	cd $(BUILD)/run && ../stonebreaker $(ARGS)
 
 $(ASAN)/build.ninja: | deps
