@@ -17,6 +17,8 @@ struct CommandLine {
   int64_t frames = -1;                 // --frames N: end a run after N frames
   std::string screenshot;              // --screenshot FILE.png
   int64_t logLimit = defaultLogLimit;  // --log-limit N: unknown-access lines a run
+  std::string saveState;               // --save-state FILE
+  std::string loadState;               // --load-state FILE
 };
 // 1 parsed; 0 with a one-line message in error.
 int parseCommandLine(int argc, char** argv, CommandLine& line, std::string& error);

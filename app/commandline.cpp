@@ -39,6 +39,8 @@ const char* usageText() {
          "  --screenshot FILE    write the last frame of the run to FILE as PNG\n"
          "  --log-limit N        write at most N unknown-access lines a run, then only\n"
          "                       count them (default 100000; 0: every access)\n"
+         "  --save-state FILE    write the whole machine to FILE when the run ends\n"
+         "  --load-state FILE    start the run from the state in FILE (same game and ROMs)\n"
          "\n"
          "Exit status: 0 normally, 1 when the game named by --play cannot be loaded,\n"
          "2 for a bad command line.\n";
@@ -88,6 +90,16 @@ const OptionRow optionRows[] = {
      [](CommandLine& l, const std::string& a, std::string& e) {
        l.screenshot = a;
        return needsText(a, "option '--screenshot' needs a file name", e);
+     }},
+    {"--save-state", nullptr, true,
+     [](CommandLine& l, const std::string& a, std::string& e) {
+       l.saveState = a;
+       return needsText(a, "option '--save-state' needs a file name", e);
+     }},
+    {"--load-state", nullptr, true,
+     [](CommandLine& l, const std::string& a, std::string& e) {
+       l.loadState = a;
+       return needsText(a, "option '--load-state' needs a file name", e);
      }},
 };
 

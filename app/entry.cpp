@@ -10,11 +10,13 @@ namespace {
 constexpr const char* configurationPath = "stoneBreaker.ini";
 constexpr const char* logPath = "s000.log";
 
-// Plays one driver; 1 when it was loaded and run, 0 after the error box.
+// Plays one driver; 1 when it was loaded and run, 0 after the error box
+// (a refused saved state has had its own box).
 int playDriver(const EntryHooks& hooks, const std::string& driverFileName,
                const RunOptions& options) {
-  if (hooks.runGame != nullptr && hooks.runGame(driverFileName.c_str(), options)) return 1;
-  showMessageBox(driverFileName.c_str(), "Error while loading", nullptr);
+  const int result = hooks.runGame != nullptr ? hooks.runGame(driverFileName.c_str(), options) : 0;
+  if (result == 1) return 1;
+  if (result != runRefused) showMessageBox(driverFileName.c_str(), "Error while loading", nullptr);
   return 0;
 }
 
@@ -39,6 +41,8 @@ RunOptions runOptionsFrom(const CommandLine& line) {
   options.maxFrames = line.frames;
   options.screenshotPath = line.screenshot;
   options.logLimit = line.logLimit;
+  options.saveStatePath = line.saveState;
+  options.loadStatePath = line.loadState;
   return options;
 }
 

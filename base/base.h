@@ -3,6 +3,7 @@
 // boxes, and the token reader shared by every text file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -73,6 +74,9 @@ FILE* openRegularFile(const char* path, bool forWriting);
 // A name that stays in its directory: not empty, no path separator, not "."
 // or "..". Names read from driver files and the command line must be plain.
 bool isPlainFileName(const std::string& name);
+// The CRC-32 of zip archives and saved states; pass the result of one piece
+// as crc to go on with the next.
+uint32_t crc32(const uint8_t* data, size_t size, uint32_t crc = 0);
 
 // ---- Token reader -------------------------------------------------------
 // One current text stream for the whole program; users take turns. Tokens

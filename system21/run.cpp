@@ -1,6 +1,9 @@
 // Start-up of both processors and the frame loop.
+#include <algorithm>
 #include <cstdio>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "base/base.h"
 #include "console/console.h"
@@ -79,8 +82,21 @@ int runGame(const char* driverFileName, const RunOptions& options) {
   logStartupDiagnostics();
   startCpus();
   setConsoleHeadless(options.headless);
+  std::string error;
+  std::vector<uint32_t> savedFrame;
+  if (!options.loadStatePath.empty()) {
+    savedFrame.resize(size_t{screenWidth} * screenHeight);
+    if (!loadState(options.loadStatePath.c_str(), driverFileName, savedFrame.data(), error)) {
+      const std::string text = options.loadStatePath + ": " + error;
+      logLine("system21: saved state %s\n", text.c_str());
+      showMessageBox(text.c_str(), "Saved state refused", nullptr);
+      return runRefused;
+    }
+  }
   openConsole(machine.game.gameName.c_str(), screenWidth, screenHeight, false);
   uint32_t* frame = frameBuffer();
+  if (!savedFrame.empty() && frame != nullptr)
+    std::copy(savedFrame.begin(), savedFrame.end(), frame);
   int64_t framesRun = 0;
   while (!runEnds(options, framesRun)) {
     runFrame();
@@ -94,6 +110,10 @@ int runGame(const char* driverFileName, const RunOptions& options) {
     if (FILE* log = logFile()) fflush(log);
   }
   logEndOfRun();
+  if (!options.saveStatePath.empty() &&
+      !saveState(options.saveStatePath.c_str(), driverFileName, frame, error)) {
+    fprintf(stderr, "Cannot write the saved state: %s\n", error.c_str());
+  }
   if (!options.screenshotPath.empty() &&
       !writePng(options.screenshotPath.c_str(), frame, screenWidth, screenHeight)) {
     fprintf(stderr, "Cannot write the screenshot %s\n", options.screenshotPath.c_str());

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,8 @@ struct RunOptions {
   std::string screenshotPath;          // PNG of the last frame, written when the run ends
   bool render = true;                  // convert the palette and draw the sprites each frame
   int64_t logLimit = defaultLogLimit;  // unknown-access lines (0: all, repeats included)
+  std::string saveStatePath;           // the machine written here when the run ends
+  std::string loadStatePath;           // the run starts from this saved state
 };
 
 // ---- Board constants --------------------------------------------------------
@@ -101,7 +104,9 @@ void unknownWriteWord(uint32_t address, uint32_t data, const DataRegion*);
 int startCpus();
 void resetHandler();
 // Loads the game of the driver file, runs it until a key (or the frame
-// limit) stops it and releases it. 1 ran, 0 could not be loaded.
+// limit) stops it and releases it. 1 ran, 0 could not be loaded,
+// runRefused when the state to start from was refused (a box said why).
+constexpr int runRefused = 2;
 int runGame(const char* driverFileName, const RunOptions& options);
 void runFrame();
 void logStartupDiagnostics();
@@ -116,6 +121,18 @@ void beginAccessLog(int64_t logLimit);
 void recordUnknownAccess(int cpu, AccessKind kind, uint32_t address, uint32_t data);
 // Per processor, the run's unknown accesses by address range and kind.
 void logAccessSummary();
+
+// ---- Saved states (savestate.cpp) ---------------------------------------------
+// The machine and the frame on screen, for the game of driverFileName. 1
+// written; 0 with the reason in error.
+int saveState(const char* path, const char* driverFileName, const uint32_t* frame,
+              std::string& error);
+// Puts the machine and the frame in the state of the file (or of bytes), which
+// must have been written for the same game and ROM images by this version; 0
+// with the reason in error and nothing changed.
+int loadState(const char* path, const char* driverFileName, uint32_t* frame, std::string& error);
+int applyState(std::span<const uint8_t> bytes, const char* driverFileName, uint32_t* frame,
+               std::string& error);
 
 // ---- Sprite renderer --------------------------------------------------------
 extern uint32_t palette[32768];
