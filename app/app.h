@@ -19,6 +19,8 @@ struct CommandLine {
   int64_t logLimit = defaultLogLimit;  // --log-limit N: unknown-access lines a run
   std::string saveState;               // --save-state FILE
   std::string loadState;               // --load-state FILE
+  std::string record;                  // --record DIR
+  int64_t recordEvery = 1;             // --record-every N
 };
 // 1 parsed; 0 with a one-line message in error.
 int parseCommandLine(int argc, char** argv, CommandLine& line, std::string& error);

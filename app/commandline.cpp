@@ -39,6 +39,8 @@ const char* usageText() {
          "  --screenshot FILE    write the last frame of the run to FILE as PNG\n"
          "  --log-limit N        write at most N unknown-access lines a run, then only\n"
          "                       count them (default 100000; 0: every access)\n"
+         "  --record DIR         write the frames of each run to DIR as numbered PNG files\n"
+         "  --record-every N     with --record, only every Nth frame (default 1)\n"
          "  --save-state FILE    write the whole machine to FILE when the run ends\n"
          "  --load-state FILE    start the run from the state in FILE (same game and ROMs)\n"
          "\n"
@@ -90,6 +92,17 @@ const OptionRow optionRows[] = {
      [](CommandLine& l, const std::string& a, std::string& e) {
        l.screenshot = a;
        return needsText(a, "option '--screenshot' needs a file name", e);
+     }},
+    {"--record", nullptr, true,
+     [](CommandLine& l, const std::string& a, std::string& e) {
+       l.record = a;
+       return needsText(a, "option '--record' needs a directory", e);
+     }},
+    {"--record-every", nullptr, true,
+     [](CommandLine& l, const std::string& a, std::string& e) {
+       if (parseCount(a, l.recordEvery) && l.recordEvery > 0) return true;
+       e = "option '--record-every' needs a whole number of frames above 0, not '" + a + "'";
+       return false;
      }},
     {"--save-state", nullptr, true,
      [](CommandLine& l, const std::string& a, std::string& e) {

@@ -43,6 +43,8 @@ RunOptions runOptionsFrom(const CommandLine& line) {
   options.logLimit = line.logLimit;
   options.saveStatePath = line.saveState;
   options.loadStatePath = line.loadState;
+  options.recordDirectory = line.record;
+  options.recordEvery = line.recordEvery;
   return options;
 }
 

@@ -1,6 +1,10 @@
 // Start-up of both processors and the frame loop.
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,6 +41,54 @@ void runShare(CpuContext& context) {
 uint8_t sharedByte(uint32_t offset) {
   const std::vector<uint8_t>& ram = machine.sharedRamA;
   return (offset ^ 1) < ram.size() ? ram[offset ^ 1] : 0;
+}
+
+// Frames written as numbered PNG files while a run goes, with a progress
+// line on a terminal once a second.
+struct Recorder {
+  std::string directory;
+  int64_t every = 1;
+  int64_t written = 0;
+  bool failed = false;
+  bool showProgress = false;
+  std::chrono::steady_clock::time_point start, lastProgress;
+};
+
+Recorder startRecorder(const RunOptions& options) {
+  Recorder r;
+  if (options.recordDirectory.empty()) return r;
+  r.directory = options.recordDirectory;
+  if (r.directory.back() != '/') r.directory += '/';
+  r.every = options.recordEvery > 0 ? options.recordEvery : 1;
+  std::error_code ignored;
+  std::filesystem::create_directories(r.directory, ignored);
+  r.showProgress = isatty(STDERR_FILENO) != 0;
+  r.start = r.lastProgress = std::chrono::steady_clock::now();
+  return r;
+}
+
+void recordFrame(Recorder& r, const uint32_t* frame) {
+  if (r.directory.empty() || r.failed || machine.frameNumber % r.every != 0) return;
+  char name[32];
+  snprintf(name, sizeof name, "frame-%06lld.png", static_cast<long long>(machine.frameNumber));
+  const std::string path = r.directory + name;
+  if (!writePng(path.c_str(), frame, screenWidth, screenHeight)) {
+    fprintf(stderr, "Cannot write %s; recording stops\n", path.c_str());
+    r.failed = true;
+    return;
+  }
+  r.written++;
+  if (!r.showProgress) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (now - r.lastProgress < std::chrono::seconds(1)) return;
+  r.lastProgress = now;
+  const double seconds = std::chrono::duration<double>(now - r.start).count();
+  fprintf(stderr, "\rrecorded %lld frames to %s (%.0f frames a second)",
+          static_cast<long long>(r.written), r.directory.c_str(), r.written / seconds);
+}
+
+void stopRecorder(const Recorder& r) {
+  if (r.showProgress && r.lastProgress != r.start) fputc('\n', stderr);
 }
 
 bool runEnds(const RunOptions& options, int64_t framesRun) {
@@ -98,6 +150,7 @@ int runGame(const char* driverFileName, const RunOptions& options) {
   if (!savedFrame.empty() && frame != nullptr)
     std::copy(savedFrame.begin(), savedFrame.end(), frame);
   int64_t framesRun = 0;
+  Recorder recorder = startRecorder(options);
   while (!runEnds(options, framesRun)) {
     runFrame();
     if (options.render) {
@@ -105,10 +158,12 @@ int runGame(const char* driverFileName, const RunOptions& options) {
       drawSprites(frame);
     }
     presentFrame(frame);
+    recordFrame(recorder, frame);
     framesRun++;
     // What a frame logged is on disk even if the run is killed.
     if (FILE* log = logFile()) fflush(log);
   }
+  stopRecorder(recorder);
   logEndOfRun();
   if (!options.saveStatePath.empty() &&
       !saveState(options.saveStatePath.c_str(), driverFileName, frame, error)) {

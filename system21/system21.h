@@ -22,6 +22,8 @@ struct RunOptions {
   int64_t logLimit = defaultLogLimit;  // unknown-access lines (0: all, repeats included)
   std::string saveStatePath;           // the machine written here when the run ends
   std::string loadStatePath;           // the run starts from this saved state
+  std::string recordDirectory;         // frames written here as numbered PNG files
+  int64_t recordEvery = 1;             // every how many frames one is written
 };
 
 // ---- Board constants --------------------------------------------------------
