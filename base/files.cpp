@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "base/base.h"
@@ -21,12 +23,17 @@ FILE* openRegularFile(const char* path, bool forWriting) {
   struct stat status;
   if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
     close(fd);
+    errno = notRegularFile;
     return nullptr;
   }
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   FILE* file = fdopen(fd, forWriting ? "w" : "r");
   if (file == nullptr) close(fd);
   return file;
+}
+
+const char* openFailureReason(int error) {
+  return error == notRegularFile ? "not a regular file" : strerror(error);
 }
 
 bool isPlainFileName(const std::string& name) {

@@ -168,6 +168,10 @@ bool keyPending() {
   return console.keySeen;
 }
 
+void setConsoleTitle(const char* title) {
+  if (console.window != nullptr && title != nullptr) SDL_SetWindowTitle(console.window, title);
+}
+
 void closeConsole() {
   releaseWindow();
   console.failed = false;
