@@ -16,10 +16,10 @@ SB_HANDLER(arithToRegister) {
   const uint32_t d = dreg(r) & kMask<Sz>;
   if constexpr (Op == kCmp) {
     cmpFlags<Sz>(d, src);
-    SB_NEXT(s, (Sz == 4 ? 6 : 4) + eaTime(M, Sz));
+    SB_NEXT(s, toRegisterCost(kCompareToRegister, M, Sz));
   } else {
     setDreg<Sz>(r, Op == kAdd ? addFlags<Sz>(d, src) : subFlags<Sz>(d, src));
-    SB_NEXT(s, aluToRegisterCost(M, Sz));
+    SB_NEXT(s, toRegisterCost(kAluToRegister, M, Sz));
   }
 }
 
@@ -31,7 +31,7 @@ SB_HANDLER(arithToMemory) {
   const uint32_t where = eaAddress<M, Sz>(s, lowReg(op));
   const uint32_t d = readMem<Sz>(s, where);
   writeMem<Sz>(s, where, Op == kAdd ? addFlags<Sz>(d, src) : subFlags<Sz>(d, src));
-  SB_NEXT(s, aluToMemoryCost(M, Sz));
+  SB_NEXT(s, formCost(kAluToMemory, M, Sz));
 }
 
 // ADDA, SUBA, CMPA: word sources sign-extended, whole An.
@@ -42,10 +42,10 @@ SB_HANDLER(arithAddress) {
   uint32_t& a = areg(highReg(op));
   if constexpr (Op == kCmp) {
     cmpFlags<4>(a, src);
-    SB_NEXT(s, 6 + eaTime(M, Sz));
+    SB_NEXT(s, toRegisterCost(kCompareAddress, M, Sz));
   } else {
     a = Op == kAdd ? a + src : a - src;
-    SB_NEXT(s, addressArithCost(M, Sz));
+    SB_NEXT(s, toRegisterCost(kAddressArith, M, Sz));
   }
 }
 
@@ -60,11 +60,11 @@ SB_HANDLER(arithExtended) {
     const uint32_t d = readMem<Sz>(s, where);
     writeMem<Sz>(s, where,
                  Add ? addFlags<Sz, true>(d, src, flagX) : subFlags<Sz, true>(d, src, flagX));
-    SB_NEXT(s, Sz == 4 ? 30 : 18);
+    SB_NEXT(s, kExtendedMemory.at(Sz));
   } else {
     const uint32_t src = dreg(ry) & kMask<Sz>, d = dreg(rx) & kMask<Sz>;
     setDreg<Sz>(rx, Add ? addFlags<Sz, true>(d, src, flagX) : subFlags<Sz, true>(d, src, flagX));
-    SB_NEXT(s, Sz == 4 ? 8 : 4);
+    SB_NEXT(s, kExtendedRegister.at(Sz));
   }
 }
 
@@ -75,7 +75,7 @@ SB_HANDLER(cmpm) {
   const uint32_t src = eaRead<kPostInc, Sz>(s, lowReg(op));
   const uint32_t d = eaRead<kPostInc, Sz>(s, highReg(op));
   cmpFlags<Sz>(d, src);
-  SB_NEXT(s, Sz == 4 ? 20 : 12);
+  SB_NEXT(s, kCompareMemory.at(Sz));
 }
 
 template <int Op>

@@ -54,11 +54,11 @@ SB_HANDLER(bcd) {
     const uint32_t where = areg(rx) -= addressStep<1>(rx);
     const uint32_t d = readByte(s, where);
     writeByte(s, where, Add ? bcdAdd(d, src) : bcdSub(d, src));
-    SB_NEXT(s, 18);
+    SB_NEXT(s, kBcdMemory);
   } else {
     const uint32_t src = dreg(ry) & 0xFF, d = dreg(rx) & 0xFF;
     setDreg<1>(rx, Add ? bcdAdd(d, src) : bcdSub(d, src));
-    SB_NEXT(s, 6);
+    SB_NEXT(s, kBcdRegister);
   }
 }
 
@@ -68,7 +68,7 @@ SB_HANDLER(nbcd) {
   const uint32_t where = rmwLocate<M, 1>(s, lowReg(op));
   const uint32_t d = rmwRead<M, 1>(s, where);
   rmwWrite<M, 1>(s, where, bcdSub(0, d));
-  SB_NEXT(s, M == kDn ? 6 : 8 + eaTime(M, 1));
+  SB_NEXT(s, formCost(kNbcd, M, 1));
 }
 
 }  // namespace

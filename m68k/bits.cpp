@@ -7,19 +7,6 @@ namespace {
 
 enum BitOp { kBtst, kBchg, kBclr, kBset };
 
-template <int Op, bool Static>
-constexpr int bitRegisterCost() {
-  constexpr int costs[2][4] = {{6, 8, 10, 8}, {10, 12, 14, 12}};
-  return costs[Static][Op];
-}
-template <int Op, bool Static, int M>
-constexpr int bitMemoryCost() {
-  if constexpr (Op == kBtst)
-    return (Static ? 8 : 4) + eaTime(M, 1);
-  else
-    return (Static ? 12 : 8) + eaTime(M, 1);
-}
-
 template <int Op>
 SB_INLINE uint32_t changeBit(uint32_t v, uint32_t mask) {
   flagZ = (v & mask) == 0;
@@ -44,7 +31,7 @@ SB_HANDLER(bitOperation) {
       flagZ = (d & mask) == 0;
     else
       d = changeBit<Op>(d, mask);
-    SB_NEXT(s, (bitRegisterCost<Op, Static>()));
+    SB_NEXT(s, kBitRegister[Op][Static]);
   } else {
     const uint32_t mask = 1u << (number & 7);
     if constexpr (Op == kBtst) {
@@ -53,7 +40,7 @@ SB_HANDLER(bitOperation) {
       const uint32_t where = eaAddress<M, 1>(s, lowReg(op));
       writeByte(s, where, changeBit<Op>(readByte(s, where), mask));
     }
-    SB_NEXT(s, (bitMemoryCost<Op, Static, M>()));
+    SB_NEXT(s, kBitMemory[Op][Static] + eaTime(M, 1));
   }
 }
 
@@ -71,7 +58,7 @@ SB_HANDLER(movep) {
     for (int i = 0; i < Sz; ++i, a += 2) v = (v << 8) | readByte(s, a);
     setDreg<Sz>(r, v);
   }
-  SB_NEXT(s, Sz == 4 ? 24 : 16);
+  SB_NEXT(s, kMovep.at(Sz));
 }
 
 template <int Op, bool Static>

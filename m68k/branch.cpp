@@ -1,5 +1,6 @@
 // Line 6: BRA, BSR, Bcc with 8-bit or 16-bit displacements.
 #include "m68k/conditions.h"
+#include "m68k/costs.h"
 
 namespace m68k {
 namespace {
@@ -16,10 +17,10 @@ SB_HANDLER(bcc) {
   Step s{pc_, rem_};
   if (condition<Cc>()) {
     branch(s, Word ? int16_t(load16(s.pc)) : int8_t(op));
-    SB_NEXT(s, 10);
+    SB_NEXT(s, kBranchTaken);
   }
   if constexpr (Word) s.pc += 2;
-  SB_NEXT(s, Word ? 12 : 8);
+  SB_NEXT(s, Word ? kBranchNotTakenWord : kBranchNotTakenShort);
 }
 
 template <bool Word>
@@ -29,7 +30,7 @@ SB_HANDLER(bsr) {
   areg(7) -= 4;
   writeLong(s, areg(7), pcOf(s.pc) + (Word ? 2 : 0));
   branch(s, displacement);
-  SB_NEXT(s, 18);
+  SB_NEXT(s, kBsr);
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ template <int M>
 SB_HANDLER(jmp) {
   Step s{pc_, rem_};
   jumpTo(s, eaAddress<M, 4>(s, lowReg(op)));
-  SB_NEXT(s, jmpCost(M));
+  SB_NEXT(s, controlCost(kJmp, M));
 }
 
 template <int M>
@@ -21,7 +21,7 @@ SB_HANDLER(jsr) {
   areg(7) -= 4;
   writeLong(s, areg(7), pcOf(s.pc));
   jumpTo(s, target);
-  SB_NEXT(s, jsrCost(M));
+  SB_NEXT(s, controlCost(kJsr, M));
 }
 
 SB_HANDLER(rts) {
@@ -30,7 +30,7 @@ SB_HANDLER(rts) {
   const uint32_t target = readLong(s, areg(7));
   areg(7) += 4;
   jumpTo(s, target);
-  SB_NEXT(s, 16);
+  SB_NEXT(s, kRts);
 }
 
 SB_HANDLER(rtr) {
@@ -40,14 +40,14 @@ SB_HANDLER(rtr) {
   const uint32_t target = readLong(s, areg(7) + 2);
   areg(7) += 6;
   jumpTo(s, target);
-  SB_NEXT(s, 20);
+  SB_NEXT(s, kRtr);
 }
 
 template <int M>
 SB_HANDLER(lea) {
   Step s{pc_, rem_};
   areg(highReg(op)) = eaAddress<M, 4>(s, lowReg(op));
-  SB_NEXT(s, leaCost(M));
+  SB_NEXT(s, controlCost(kLea, M));
 }
 
 template <int M>
@@ -56,7 +56,7 @@ SB_HANDLER(pea) {
   const uint32_t a = eaAddress<M, 4>(s, lowReg(op));
   areg(7) -= 4;
   writeLong(s, areg(7), a);
-  SB_NEXT(s, peaCost(M));
+  SB_NEXT(s, controlCost(kPea, M));
 }
 
 // Registers to memory. -(An): the mask runs from A7 (bit 0) to D0 (bit 15),
@@ -73,7 +73,7 @@ SB_HANDLER(movemToMemory) {
       if (!(mask & (1u << k))) continue;
       a -= Sz;
       writeMem<Sz>(s, a, reg16(15 - k));
-      cost += Sz * 2;
+      cost += kMovemPerRegister.at(Sz);
     }
     areg(r) = a;
   } else {
@@ -82,7 +82,7 @@ SB_HANDLER(movemToMemory) {
       if (!(mask & (1u << k))) continue;
       writeMem<Sz>(s, a, reg16(k));
       a += Sz;
-      cost += Sz * 2;
+      cost += kMovemPerRegister.at(Sz);
     }
   }
   SB_NEXT(s, cost);
@@ -105,7 +105,7 @@ SB_HANDLER(movemToRegisters) {
     if (!(mask & (1u << k))) continue;
     setReg16(k, signExtend<Sz>(readMem<Sz>(s, a)));
     a += Sz;
-    cost += Sz * 2;
+    cost += kMovemPerRegister.at(Sz);
   }
   if constexpr (M == kPostInc) areg(r) = a;
   SB_NEXT(s, cost);
@@ -119,10 +119,10 @@ SB_HANDLER(chk) {
   if (v < 0 || v > bound) {
     setCVZN(0, 0, 0, v < 0);
     s = raiseException(s, kVectorChk, pcOf(s.pc));
-    SB_NEXT(s, 40 + eaTime(M, 2));
+    SB_NEXT(s, kChkTrap + eaTime(M, 2));
   }
   setCVZN(0, 0, 0, 0);
-  SB_NEXT(s, 10 + eaTime(M, 2));
+  SB_NEXT(s, kChk + eaTime(M, 2));
 }
 
 }  // namespace

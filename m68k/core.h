@@ -371,10 +371,6 @@ SB_INLINE void jumpTo(Step& s, uint32_t target) {
   s = farJump(s, target);
 }
 
-// Exception costs.
-constexpr int kExceptionCost = 34;
-constexpr int kInterruptCost = 44;
-
 // ---- table building (patterns.cpp) ----
 // Binds every opcode word that matches `pattern` ("0101 ---0 ss-- ----":
 // 0 and 1 fixed, anything else free, blanks ignored) to `handler`.

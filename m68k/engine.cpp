@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "m68k/core.h"
+#include "m68k/costs.h"
 
 namespace m68k {
 

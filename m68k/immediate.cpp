@@ -16,7 +16,7 @@ SB_HANDLER(immediateToEa) {
   const uint32_t d = rmwRead<M, Sz>(s, where);
   if constexpr (Op == kCmpi) {
     cmpFlags<Sz>(d, imm);
-    SB_NEXT(s, cmpiCost(M, Sz));
+    SB_NEXT(s, formCost(kCompareImmediate, M, Sz));
   } else {
     uint32_t r;
     if constexpr (Op == kOri)
@@ -31,11 +31,10 @@ SB_HANDLER(immediateToEa) {
       r = subFlags<Sz>(d, imm);
     if constexpr (Op == kOri || Op == kAndi || Op == kEori) setLogic<Sz>(r);
     rmwWrite<M, Sz>(s, where, r);
-    SB_NEXT(s, immediateCost(M, Sz));
+    SB_NEXT(s, formCost(kImmediate, M, Sz));
   }
 }
 
-constexpr int kStatusOpCost = 20;
 constexpr uint32_t kVectorPrivilege = 8;
 
 template <int Op>
@@ -46,7 +45,7 @@ SB_HANDLER(immediateToCcr) {
   const uint32_t ccr = composeSr() & 0x1F;
   const uint32_t r = Op == kOri ? ccr | imm : Op == kAndi ? ccr & imm : ccr ^ imm;
   unpackFlags(r);
-  SB_NEXT(s, kStatusOpCost);
+  SB_NEXT(s, kStatusImmediate);
 }
 
 template <int Op>
@@ -60,7 +59,7 @@ SB_HANDLER(immediateToSr) {
   const uint32_t imm = fetch16(s);
   const uint32_t sr = composeSr();
   writeSr(Op == kOri ? sr | imm : Op == kAndi ? sr & imm : sr ^ imm);
-  SB_RECHECK(s, kStatusOpCost);
+  SB_RECHECK(s, kStatusImmediate);
 }
 
 template <int Op>

@@ -25,7 +25,7 @@ SB_HANDLER(logicToRegister) {
   const uint32_t result = logic<Op>(dreg(r), src) & kMask<Sz>;
   setLogic<Sz>(result);
   setDreg<Sz>(r, result);
-  SB_NEXT(s, aluToRegisterCost(M, Sz));
+  SB_NEXT(s, toRegisterCost(kAluToRegister, M, Sz));
 }
 
 // Dn,<ea> (EOR also to a data register)
@@ -37,7 +37,7 @@ SB_HANDLER(logicToEa) {
   const uint32_t result = logic<Op>(rmwRead<M, Sz>(s, where), src) & kMask<Sz>;
   setLogic<Sz>(result);
   rmwWrite<M, Sz>(s, where, result);
-  SB_NEXT(s, aluToMemoryCost(M, Sz));
+  SB_NEXT(s, formCost(kAluToMemory, M, Sz));
 }
 
 template <int Op>

@@ -14,7 +14,7 @@ SB_HANDLER(move) {
     setLogic<Sz>(v);
     eaWrite<Dst, Sz>(s, highReg(op), v);
   }
-  SB_NEXT(s, 4 + eaTime(Src, Sz) + moveDestinationTime(Dst, Sz));
+  SB_NEXT(s, moveCost(Src, Dst, Sz));
 }
 
 template <int Sz>

@@ -21,7 +21,7 @@ SB_HANDLER(multiply) {
     n = __builtin_popcount(src);
   }
   setLogic<4>(d);
-  SB_NEXT(s, 38 + 2 * n + eaTime(M, 2));
+  SB_NEXT(s, kMultiply + kMultiplyPerBit * n + eaTime(M, 2));
 }
 
 template <bool Signed, int M>
@@ -31,7 +31,7 @@ SB_HANDLER(divide) {
   uint32_t& d = dreg(highReg(op));
   if (src == 0) {  // flags unchanged
     s = raiseException(s, kVectorZeroDivide, pcOf(s.pc));
-    SB_NEXT(s, 38 + eaTime(M, 2));
+    SB_NEXT(s, kDivideByZero + eaTime(M, 2));
   }
   bool fits;
   if constexpr (Signed) {
@@ -48,7 +48,7 @@ SB_HANDLER(divide) {
     setLogic<2>(d);
   else
     setCVZN(0, 1, 0, 0);  // overflow: Dn unchanged
-  SB_NEXT(s, (Signed ? 150 : 133) + eaTime(M, 2));
+  SB_NEXT(s, (Signed ? kDivs : kDivu) + eaTime(M, 2));
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "m68k/core.h"
-#include "m68k/ea.h"
+#include "m68k/costs.h"
 
 namespace m68k {
 

@@ -19,7 +19,7 @@ SB_HANDLER(quick) {
     const uint32_t d = rmwRead<M, Sz>(s, where);
     rmwWrite<M, Sz>(s, where, Add ? addFlags<Sz>(d, data) : subFlags<Sz>(d, data));
   }
-  SB_NEXT(s, quickCost(M, Sz));
+  SB_NEXT(s, formCost(kQuick, M, Sz));
 }
 
 template <int Cc, int M>
@@ -27,10 +27,7 @@ SB_HANDLER(scc) {
   Step s{pc_, rem_};
   const bool holds = condition<Cc>();
   eaWrite<M, 1>(s, lowReg(op), holds ? 0xFF : 0x00);  // only writes
-  if constexpr (M == kDn)
-    SB_NEXT(s, holds ? 6 : 4);
-  else
-    SB_NEXT(s, 8 + eaTime(M, 1));
+  SB_NEXT(s, holds ? formCost(kSccTrue, M, 1) : formCost(kSccFalse, M, 1));
 }
 
 template <int Cc>
@@ -38,17 +35,17 @@ SB_HANDLER(dbcc) {
   Step s{pc_, rem_};
   if (condition<Cc>()) {
     s.pc += 2;
-    SB_NEXT(s, 12);
+    SB_NEXT(s, kDbccConditionTrue);
   }
   const uint32_t r = lowReg(op);
   const uint32_t count = (dreg(r) - 1) & 0xFFFF;
   setDreg<2>(r, count);
   if (count == 0xFFFF) {
     s.pc += 2;
-    SB_NEXT(s, 14);
+    SB_NEXT(s, kDbccExpired);
   }
   s.pc += uintptr_t(intptr_t(int16_t(load16(s.pc))));
-  SB_NEXT(s, 10);
+  SB_NEXT(s, kDbccBranch);
 }
 
 template <bool Add>

@@ -75,7 +75,7 @@ SB_HANDLER(shiftRegister) {
   const uint32_t n = CountInRegister ? dreg(field) & 63 : ((field - 1) & 7) + 1;
   const uint32_t r = lowReg(op);
   setDreg<Sz>(r, shift<Type, Left, Sz>(dreg(r), n));
-  SB_NEXT(s, (Sz == 4 ? 8 : 6) + 2 * int(n));
+  SB_NEXT(s, kShiftRegister.at(Sz) + kShiftPerBit * int(n));
 }
 
 template <int Type, bool Left, int M>
@@ -83,7 +83,7 @@ SB_HANDLER(shiftMemory) {
   Step s{pc_, rem_};
   const uint32_t where = eaAddress<M, 2>(s, lowReg(op));
   writeWord(s, where, shift<Type, Left, 2>(readWord(s, where), 1));
-  SB_NEXT(s, 8 + eaTime(M, 2));
+  SB_NEXT(s, formCost(kShiftMemory, M, 2));
 }
 
 // "i" marks the count field's kind: 0 a count of 1-8, 1 a data register.

@@ -24,14 +24,14 @@ template <int M>
 SB_HANDLER(moveFromSr) {
   Step s{pc_, rem_};
   eaWrite<M, 2>(s, lowReg(op), composeSr());
-  SB_NEXT(s, M == kDn ? 6 : 8 + eaTime(M, 2));
+  SB_NEXT(s, formCost(kMoveFromSr, M, 2));
 }
 
 template <int M>
 SB_HANDLER(moveToCcr) {
   Step s{pc_, rem_};
   unpackFlags(eaRead<M, 2>(s, lowReg(op)));
-  SB_NEXT(s, 12 + eaTime(M, 2));
+  SB_NEXT(s, formCost(kMoveToStatus, M, 2));
 }
 
 template <int M>
@@ -39,7 +39,7 @@ SB_HANDLER(moveToSr) {
   Step s{pc_, rem_};
   SB_PRIVILEGED(s);
   writeSr(eaRead<M, 2>(s, lowReg(op)));
-  SB_RECHECK(s, 12 + eaTime(M, 2));
+  SB_RECHECK(s, formCost(kMoveToStatus, M, 2));
 }
 
 template <bool ToUsp>
@@ -50,7 +50,7 @@ SB_HANDLER(moveUsp) {
     g.ctx.otherSp = areg(lowReg(op));
   else
     areg(lowReg(op)) = g.ctx.otherSp;
-  SB_NEXT(s, 4);
+  SB_NEXT(s, kMoveUsp);
 }
 
 SB_HANDLER(reset) {
@@ -65,13 +65,13 @@ SB_HANDLER(reset) {
   g.savedRem = s.rem;
   g.ctx.resetHandler();
   s.rem = g.savedRem;
-  SB_NEXT(s, 132);
+  SB_NEXT(s, kReset);
 }
 
 SB_HANDLER(nop) {
   (void)op;
   Step s{pc_, rem_};
-  SB_NEXT(s, 4);
+  SB_NEXT(s, kNop);
 }
 
 SB_HANDLER(stop) {
@@ -80,7 +80,7 @@ SB_HANDLER(stop) {
   SB_PRIVILEGED(s);
   writeSr(fetch16(s));
   g.ctx.interrupts[0] |= kStoppedBit;
-  s.rem -= 4;
+  s.rem -= kStop;
   if (s.rem >= 0) s.rem = -1;  // the slice ends now
   return endChain(s.pc, s.rem, 0);
 }
@@ -96,7 +96,7 @@ SB_HANDLER(rte) {
   else
     g.ctx.otherSp += 6;
   jumpTo(s, readLong(s, frame + 2));  // through the maps of the new mode
-  SB_RECHECK(s, 20);
+  SB_RECHECK(s, kRte);
 }
 
 SB_HANDLER(trap) {
@@ -110,9 +110,9 @@ SB_HANDLER(trapv) {
   Step s{pc_, rem_};
   if (flagV) {
     s = raiseException(s, kVectorTrapv, pcOf(s.pc));
-    SB_NEXT(s, 38);
+    SB_NEXT(s, kTrapvTrap);
   }
-  SB_NEXT(s, 4);
+  SB_NEXT(s, kTrapv);
 }
 
 SB_HANDLER(link) {
@@ -124,7 +124,7 @@ SB_HANDLER(link) {
   writeLong(s, areg(7), pushed);
   areg(r) = areg(7);
   areg(7) += displacement;
-  SB_NEXT(s, 16);
+  SB_NEXT(s, kLink);
 }
 
 SB_HANDLER(unlk) {
@@ -134,7 +134,7 @@ SB_HANDLER(unlk) {
   const uint32_t v = readLong(s, areg(7));
   areg(7) += 4;
   areg(r) = v;
-  SB_NEXT(s, 12);
+  SB_NEXT(s, kUnlk);
 }
 
 SB_HANDLER(swap) {
@@ -142,7 +142,7 @@ SB_HANDLER(swap) {
   uint32_t& d = dreg(lowReg(op));
   d = (d << 16) | (d >> 16);
   setLogic<4>(d);
-  SB_NEXT(s, 4);
+  SB_NEXT(s, kSwap);
 }
 
 template <int Sz>
@@ -157,7 +157,7 @@ SB_HANDLER(ext) {
     dreg(r) = signExtend<2>(dreg(r));
     setLogic<4>(dreg(r));
   }
-  SB_NEXT(s, 4);
+  SB_NEXT(s, kExt);
 }
 
 // EXG: register numbers in D0-D7/A0-A7 order.
@@ -168,7 +168,7 @@ SB_HANDLER(exg) {
   const uint32_t t = reg16(a);
   setReg16(a, reg16(b));
   setReg16(b, t);
-  SB_NEXT(s, 6);
+  SB_NEXT(s, kExg);
 }
 
 SB_HANDLER(moveq) {
@@ -176,7 +176,7 @@ SB_HANDLER(moveq) {
   const uint32_t v = signExtend<1>(op);
   dreg(highReg(op)) = v;
   setLogic<4>(v);
-  SB_NEXT(s, 4);
+  SB_NEXT(s, kMoveq);
 }
 
 constexpr PatternRow kRows[] = {

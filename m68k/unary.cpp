@@ -14,10 +14,10 @@ SB_HANDLER(unary) {
   if constexpr (Op == kClr) {
     setCVZN(0, 0, 1, 0);
     eaWrite<M, Sz>(s, r, 0);  // only writes
-    SB_NEXT(s, clrCost(M, Sz));
+    SB_NEXT(s, formCost(kClear, M, Sz));
   } else if constexpr (Op == kTst) {
     setLogic<Sz>(eaRead<M, Sz>(s, r));
-    SB_NEXT(s, 4 + eaTime(M, Sz));
+    SB_NEXT(s, formCost(kTest, M, Sz));
   } else {
     const uint32_t where = rmwLocate<M, Sz>(s, r);
     const uint32_t d = rmwRead<M, Sz>(s, where);
@@ -31,7 +31,7 @@ SB_HANDLER(unary) {
       setLogic<Sz>(result);
     }
     rmwWrite<M, Sz>(s, where, result);
-    SB_NEXT(s, negateCost(M, Sz));
+    SB_NEXT(s, formCost(kNegate, M, Sz));
   }
 }
 
@@ -43,7 +43,7 @@ SB_HANDLER(tas) {
   const uint32_t d = rmwRead<M, 1>(s, where);
   setLogic<1>(d);
   rmwWrite<M, 1>(s, where, d | 0x80);
-  SB_NEXT(s, M == kDn ? 4 : 14 + eaTime(M, 1));
+  SB_NEXT(s, formCost(kTas, M, 1));
 }
 
 template <int Op>
