@@ -1,11 +1,10 @@
 // Lines 9, B, D: ADD, SUB, CMP, ADDA, SUBA, CMPA, ADDX, SUBX, CMPM.
 #include "m68k/alu.h"
+#include "m68k/bind.h"
 #include "m68k/costs.h"
 
 namespace m68k {
 namespace {
-
-enum ArithOp { kAdd, kSub, kCmp };
 
 // <ea>,Dn
 template <int Op, int Sz, int M>
@@ -78,79 +77,20 @@ SB_HANDLER(cmpm) {
   SB_NEXT(s, kCompareMemory.at(Sz));
 }
 
-template <int Op>
-void bindToRegister(const char* pattern) {
-  forSizes([&](auto size) {
-    constexpr int Sz = decltype(size)::value;
-    forModes([&](auto mode) {
-      constexpr int M = decltype(mode)::value;
-      if constexpr (!(M == kAn && Sz == 1)) {
-        bind(withModes(pattern, Sz, M).text, &arithToRegister<Op, Sz, M>,
-             2 + extensionBytes(M, Sz));
-      }
-    });
-  });
-}
-
-template <int Op>
-void bindToMemory(const char* pattern) {
-  forSizes([&](auto size) {
-    constexpr int Sz = decltype(size)::value;
-    forModes([&](auto mode) {
-      constexpr int M = decltype(mode)::value;
-      if constexpr (isMemoryAlterable(M)) {
-        bind(withModes(pattern, Sz, M).text, &arithToMemory<Op, Sz, M>, 2 + extensionBytes(M, Sz));
-      }
-    });
-  });
-}
-
-template <int Op, int Sz>
-void bindToAddress(const char* pattern) {
-  forModes([&](auto mode) {
-    constexpr int M = decltype(mode)::value;
-    bind(withModes(pattern, 0, M).text, &arithAddress<Op, Sz, M>, 2 + extensionBytes(M, Sz));
-  });
-}
-
-template <bool Add, bool Memory>
-void bindExtended(const char* pattern) {
-  forSizes([&](auto size) {
-    constexpr int Sz = decltype(size)::value;
-    bind(withModes(pattern, Sz, -1).text, &arithExtended<Add, Sz, Memory>, 2);
-  });
-}
-
-void bindCmpm(const char* pattern) {
-  forSizes([&](auto size) {
-    constexpr int Sz = decltype(size)::value;
-    bind(withModes(pattern, Sz, -1).text, &cmpm<Sz>, 2);
-  });
-}
-
-constexpr FamilyRow kFamilies[] = {
-    {"1101 ---0 ss eeeeee", &bindToRegister<kAdd>},        // ADD <ea>,Dn
-    {"1101 ---1 ss eeeeee", &bindToMemory<kAdd>},          // ADD Dn,<ea>
-    {"1101 ---0 11 eeeeee", &bindToAddress<kAdd, 2>},      // ADDA.W
-    {"1101 ---1 11 eeeeee", &bindToAddress<kAdd, 4>},      // ADDA.L
-    {"1101 ---1 ss00 0---", &bindExtended<true, false>},   // ADDX Dy,Dx
-    {"1101 ---1 ss00 1---", &bindExtended<true, true>},    // ADDX -(Ay),-(Ax)
-    {"1001 ---0 ss eeeeee", &bindToRegister<kSub>},        // SUB <ea>,Dn
-    {"1001 ---1 ss eeeeee", &bindToMemory<kSub>},          // SUB Dn,<ea>
-    {"1001 ---0 11 eeeeee", &bindToAddress<kSub, 2>},      // SUBA.W
-    {"1001 ---1 11 eeeeee", &bindToAddress<kSub, 4>},      // SUBA.L
-    {"1001 ---1 ss00 0---", &bindExtended<false, false>},  // SUBX Dy,Dx
-    {"1001 ---1 ss00 1---", &bindExtended<false, true>},   // SUBX -(Ay),-(Ax)
-    {"1011 ---0 ss eeeeee", &bindToRegister<kCmp>},        // CMP <ea>,Dn
-    {"1011 ---0 11 eeeeee", &bindToAddress<kCmp, 2>},      // CMPA.W
-    {"1011 ---1 11 eeeeee", &bindToAddress<kCmp, 4>},      // CMPA.L
-    {"1011 ---1 ss00 1---", &bindCmpm},                    // CMPM (Ay)+,(Ax)+
-};
-
 }  // namespace
 
 void bindArith() {
-  for (const FamilyRow& f : kFamilies) f.bindAll(f.pattern);
+  bindFamily<Family::kArithToRegister>(
+      [](auto f) { return &arithToRegister<f.variant, f.size, f.mode>; });
+  bindFamily<Family::kArithToMemory>(
+      [](auto f) { return &arithToMemory<f.variant, f.size, f.mode>; });
+  bindFamily<Family::kArithAddress>(
+      [](auto f) { return &arithAddress<f.variant, f.size, f.mode>; });
+  bindFamily<Family::kExtendedRegister>(
+      [](auto f) { return &arithExtended<f.variant == kAdd, f.size, false>; });
+  bindFamily<Family::kExtendedMemory>(
+      [](auto f) { return &arithExtended<f.variant == kAdd, f.size, true>; });
+  bindFamily<Family::kCmpm>([](auto f) { return &cmpm<f.size>; });
 }
 
 }  // namespace m68k

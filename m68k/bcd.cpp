@@ -1,5 +1,6 @@
 // ABCD, SBCD, NBCD: binary sum or difference with the half carry, then the
 // decimal adjustment.
+#include "m68k/bind.h"
 #include "m68k/costs.h"
 
 namespace m68k {
@@ -74,16 +75,9 @@ SB_HANDLER(nbcd) {
 }  // namespace
 
 void bindBcd() {
-  bind("1100 ---1 0000 0---", &bcd<true, false>, 2);
-  bind("1100 ---1 0000 1---", &bcd<true, true>, 2);
-  bind("1000 ---1 0000 0---", &bcd<false, false>, 2);
-  bind("1000 ---1 0000 1---", &bcd<false, true>, 2);
-  forModes([&](auto mode) {
-    constexpr int M = decltype(mode)::value;
-    if constexpr (isDataAlterable(M)) {
-      bind(withModes("0100 1000 00 eeeeee", 0, M).text, &nbcd<M>, 2 + extensionBytes(M, 1));
-    }
-  });
+  bindFamily<Family::kBcdRegister>([](auto f) { return &bcd<f.variant == kAdd, false>; });
+  bindFamily<Family::kBcdMemory>([](auto f) { return &bcd<f.variant == kAdd, true>; });
+  bindFamily<Family::kNbcd>([](auto f) { return &nbcd<f.mode>; });
 }
 
 }  // namespace m68k

@@ -1,5 +1,6 @@
 // Line 4 control and address instructions: JMP, JSR, RTS, RTR, LEA, PEA,
 // MOVEM, CHK.
+#include "m68k/bind.h"
 #include "m68k/costs.h"
 
 namespace m68k {
@@ -128,29 +129,15 @@ SB_HANDLER(chk) {
 }  // namespace
 
 void bindControl() {
-  forModes([&](auto mode) {
-    constexpr int M = decltype(mode)::value;
-    constexpr int ext = extensionBytes(M, 4);
-    if constexpr (isControl(M)) {
-      bind(withModes("0100 1110 11 eeeeee", 0, M).text, &jmp<M>, 2 + ext);
-      bind(withModes("0100 1110 10 eeeeee", 0, M).text, &jsr<M>, 2 + ext);
-      bind(withModes("0100 ---1 11 eeeeee", 0, M).text, &lea<M>, 2 + ext);
-      bind(withModes("0100 1000 01 eeeeee", 0, M).text, &pea<M>, 2 + ext);
-    }
-    if constexpr ((isControl(M) && isAlterable(M)) || M == kPreDec) {
-      bind(withModes("0100 1000 10 eeeeee", 0, M).text, &movemToMemory<2, M>, 4 + ext);
-      bind(withModes("0100 1000 11 eeeeee", 0, M).text, &movemToMemory<4, M>, 4 + ext);
-    }
-    if constexpr (isControl(M) || M == kPostInc) {
-      bind(withModes("0100 1100 10 eeeeee", 0, M).text, &movemToRegisters<2, M>, 4 + ext);
-      bind(withModes("0100 1100 11 eeeeee", 0, M).text, &movemToRegisters<4, M>, 4 + ext);
-    }
-    if constexpr (isData(M)) {
-      bind(withModes("0100 ---1 10 eeeeee", 0, M).text, &chk<M>, 2 + extensionBytes(M, 2));
-    }
-  });
-  bind("0100 1110 0111 0101", &rts, 2);
-  bind("0100 1110 0111 0111", &rtr, 2);
+  bindFamily<Family::kJmp>([](auto f) { return &jmp<f.mode>; });
+  bindFamily<Family::kJsr>([](auto f) { return &jsr<f.mode>; });
+  bindFamily<Family::kLea>([](auto f) { return &lea<f.mode>; });
+  bindFamily<Family::kPea>([](auto f) { return &pea<f.mode>; });
+  bindFamily<Family::kMovemToMemory>([](auto f) { return &movemToMemory<f.size, f.mode>; });
+  bindFamily<Family::kMovemToRegisters>([](auto f) { return &movemToRegisters<f.size, f.mode>; });
+  bindFamily<Family::kChk>([](auto f) { return &chk<f.mode>; });
+  bindFamily<Family::kRts>([](auto) { return &rts; });
+  bindFamily<Family::kRtr>([](auto) { return &rtr; });
 }
 
 }  // namespace m68k

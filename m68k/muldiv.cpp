@@ -1,4 +1,5 @@
 // MULU, MULS, DIVU, DIVS (16-bit operands).
+#include "m68k/bind.h"
 #include "m68k/costs.h"
 
 namespace m68k {
@@ -54,16 +55,8 @@ SB_HANDLER(divide) {
 }  // namespace
 
 void bindMulDiv() {
-  forModes([&](auto mode) {
-    constexpr int M = decltype(mode)::value;
-    if constexpr (isData(M)) {
-      constexpr int length = 2 + extensionBytes(M, 2);
-      bind(withModes("1100 ---0 11 eeeeee", 0, M).text, &multiply<false, M>, length);
-      bind(withModes("1100 ---1 11 eeeeee", 0, M).text, &multiply<true, M>, length);
-      bind(withModes("1000 ---0 11 eeeeee", 0, M).text, &divide<false, M>, length);
-      bind(withModes("1000 ---1 11 eeeeee", 0, M).text, &divide<true, M>, length);
-    }
-  });
+  bindFamily<Family::kMultiply>([](auto f) { return &multiply<f.variant == 1, f.mode>; });
+  bindFamily<Family::kDivide>([](auto f) { return &divide<f.variant == 1, f.mode>; });
 }
 
 }  // namespace m68k

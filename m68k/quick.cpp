@@ -1,5 +1,6 @@
 // Line 5: ADDQ, SUBQ, Scc, DBcc.
 #include "m68k/alu.h"
+#include "m68k/bind.h"
 #include "m68k/conditions.h"
 #include "m68k/costs.h"
 
@@ -48,37 +49,12 @@ SB_HANDLER(dbcc) {
   SB_NEXT(s, kDbccBranch);
 }
 
-template <bool Add>
-void bindQuickOp(const char* pattern) {
-  forSizes([&](auto size) {
-    constexpr int Sz = decltype(size)::value;
-    forModes([&](auto mode) {
-      constexpr int M = decltype(mode)::value;
-      constexpr bool legal = isAlterable(M) && !(M == kAn && Sz == 1);
-      if constexpr (legal) {
-        bind(withModes(pattern, Sz, M).text, &quick<Add, Sz, M>, 2 + extensionBytes(M, Sz));
-      }
-    });
-  });
-}
-
 }  // namespace
 
 void bindQuick() {
-  bindQuickOp<true>("0101 ---0 ss eeeeee");
-  bindQuickOp<false>("0101 ---1 ss eeeeee");
-  forConditions([&](auto cond) {
-    constexpr int Cc = decltype(cond)::value;
-    char pattern[] = "0101 cccc 11 eeeeee";
-    for (int i = 0; i < 4; ++i) pattern[5 + i] = (Cc >> (3 - i)) & 1 ? '1' : '0';
-    forModes([&](auto mode) {
-      constexpr int M = decltype(mode)::value;
-      if constexpr (isDataAlterable(M)) {
-        bind(withModes(pattern, 0, M).text, &scc<Cc, M>, 2 + extensionBytes(M, 1));
-      }
-    });
-    bind(withModes(pattern, 0, kAn).text, &dbcc<Cc>, 4);
-  });
+  bindFamily<Family::kQuick>([](auto f) { return &quick<f.variant == kAdd, f.size, f.mode>; });
+  bindFamily<Family::kScc>([](auto f) { return &scc<f.variant, f.mode>; });
+  bindFamily<Family::kDbcc>([](auto f) { return &dbcc<f.variant>; });
 }
 
 }  // namespace m68k

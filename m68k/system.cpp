@@ -1,6 +1,7 @@
 // Line 4 status-register and system instructions: MOVE from/to SR and CCR,
 // MOVE USP, RESET, NOP, STOP, RTE, TRAP, TRAPV, LINK, UNLK, SWAP, EXT, and
 // EXG and MOVEQ.
+#include "m68k/bind.h"
 #include "m68k/costs.h"
 
 namespace m68k {
@@ -179,35 +180,28 @@ SB_HANDLER(moveq) {
   SB_NEXT(s, kMoveq);
 }
 
-constexpr PatternRow kRows[] = {
-    {"0100 1110 0110 0---", &moveUsp<true>, 2},   // MOVE An,USP
-    {"0100 1110 0110 1---", &moveUsp<false>, 2},  // MOVE USP,An
-    {"0100 1110 0111 0000", &reset, 2},          {"0100 1110 0111 0001", &nop, 2},
-    {"0100 1110 0111 0010", &stop, 4},           {"0100 1110 0111 0011", &rte, 2},
-    {"0100 1110 0100 ----", &trap, 2},           {"0100 1110 0111 0110", &trapv, 2},
-    {"0100 1110 0101 0---", &link, 4},           {"0100 1110 0101 1---", &unlk, 2},
-    {"0100 1000 0100 0---", &swap, 2},           {"0100 1000 1000 0---", &ext<2>, 2},  // EXT.W
-    {"0100 1000 1100 0---", &ext<4>, 2},                                               // EXT.L
-    {"1100 ---1 0100 0---", &exg<0, 0>, 2},                                            // EXG Dx,Dy
-    {"1100 ---1 0100 1---", &exg<8, 8>, 2},                                            // EXG Ax,Ay
-    {"1100 ---1 1000 1---", &exg<0, 8>, 2},                                            // EXG Dx,Ay
-    {"0111 ---0 ---- ----", &moveq, 2},
-};
-
 }  // namespace
 
 void bindSystem() {
-  forModes([&](auto mode) {
-    constexpr int M = decltype(mode)::value;
-    if constexpr (isDataAlterable(M)) {
-      bind(withModes("0100 0000 11 eeeeee", 0, M).text, &moveFromSr<M>, 2 + extensionBytes(M, 2));
-    }
-    if constexpr (isData(M)) {
-      bind(withModes("0100 0100 11 eeeeee", 0, M).text, &moveToCcr<M>, 2 + extensionBytes(M, 2));
-      bind(withModes("0100 0110 11 eeeeee", 0, M).text, &moveToSr<M>, 2 + extensionBytes(M, 2));
-    }
-  });
-  for (const PatternRow& r : kRows) bind(r.pattern, r.handler, r.length);
+  bindFamily<Family::kMoveFromSr>([](auto f) { return &moveFromSr<f.mode>; });
+  bindFamily<Family::kMoveToCcr>([](auto f) { return &moveToCcr<f.mode>; });
+  bindFamily<Family::kMoveToSr>([](auto f) { return &moveToSr<f.mode>; });
+  bindFamily<Family::kMoveToUsp>([](auto) { return &moveUsp<true>; });
+  bindFamily<Family::kMoveFromUsp>([](auto) { return &moveUsp<false>; });
+  bindFamily<Family::kReset>([](auto) { return &reset; });
+  bindFamily<Family::kNop>([](auto) { return &nop; });
+  bindFamily<Family::kStop>([](auto) { return &stop; });
+  bindFamily<Family::kRte>([](auto) { return &rte; });
+  bindFamily<Family::kTrap>([](auto) { return &trap; });
+  bindFamily<Family::kTrapv>([](auto) { return &trapv; });
+  bindFamily<Family::kLink>([](auto) { return &link; });
+  bindFamily<Family::kUnlk>([](auto) { return &unlk; });
+  bindFamily<Family::kSwap>([](auto) { return &swap; });
+  bindFamily<Family::kExt>([](auto f) { return &ext<f.size>; });
+  bindFamily<Family::kExgData>([](auto) { return &exg<0, 0>; });
+  bindFamily<Family::kExgAddress>([](auto) { return &exg<8, 8>; });
+  bindFamily<Family::kExgDataAddress>([](auto) { return &exg<0, 8>; });
+  bindFamily<Family::kMoveq>([](auto) { return &moveq; });
 }
 
 }  // namespace m68k

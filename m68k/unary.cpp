@@ -1,11 +1,10 @@
 // Single-operand line 4 instructions: NEGX, CLR, NEG, NOT, TST, TAS.
 #include "m68k/alu.h"
+#include "m68k/bind.h"
 #include "m68k/costs.h"
 
 namespace m68k {
 namespace {
-
-enum UnaryOp { kNegx, kClr, kNeg, kNot, kTst };
 
 template <int Op, int Sz, int M>
 SB_HANDLER(unary) {
@@ -46,41 +45,11 @@ SB_HANDLER(tas) {
   SB_NEXT(s, formCost(kTas, M, 1));
 }
 
-template <int Op>
-void bindUnaryOp(const char* pattern) {
-  forSizes([&](auto size) {
-    constexpr int Sz = decltype(size)::value;
-    forModes([&](auto mode) {
-      constexpr int M = decltype(mode)::value;
-      if constexpr (isDataAlterable(M)) {
-        bind(withModes(pattern, Sz, M).text, &unary<Op, Sz, M>, 2 + extensionBytes(M, Sz));
-      }
-    });
-  });
-}
-
-void bindTas(const char* pattern) {
-  forModes([&](auto mode) {
-    constexpr int M = decltype(mode)::value;
-    if constexpr (isDataAlterable(M)) {
-      bind(withModes(pattern, 0, M).text, &tas<M>, 2 + extensionBytes(M, 1));
-    }
-  });
-}
-
-constexpr FamilyRow kFamilies[] = {
-    {"0100 0000 ss eeeeee", &bindUnaryOp<kNegx>},  // NEGX
-    {"0100 0010 ss eeeeee", &bindUnaryOp<kClr>},   // CLR
-    {"0100 0100 ss eeeeee", &bindUnaryOp<kNeg>},   // NEG
-    {"0100 0110 ss eeeeee", &bindUnaryOp<kNot>},   // NOT
-    {"0100 1010 ss eeeeee", &bindUnaryOp<kTst>},   // TST
-    {"0100 1010 11 eeeeee", &bindTas},             // TAS
-};
-
 }  // namespace
 
 void bindUnary() {
-  for (const FamilyRow& f : kFamilies) f.bindAll(f.pattern);
+  bindFamily<Family::kUnary>([](auto f) { return &unary<f.variant, f.size, f.mode>; });
+  bindFamily<Family::kTas>([](auto f) { return &tas<f.mode>; });
 }
 
 }  // namespace m68k
