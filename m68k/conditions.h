@@ -1,7 +1,6 @@
 // The sixteen condition tests of Bcc, DBcc and Scc.
 #pragma once
 
-
 #include "m68k/core.h"
 
 namespace m68k {

@@ -51,20 +51,10 @@ TEST(EffectiveAddress, EveryMode) {
   };
   for (const EaCase& c : cases) {
     int bytes = -1;
-    const char* text = formatEffectiveAddress(c.field, c.ext.data(), c.size, &bytes);
-    EXPECT_STREQ(text, c.text) << "field " << c.field;
+    const OperandText text = formatEffectiveAddress(c.field, c.ext.data(), c.size, &bytes);
+    EXPECT_STREQ(text.text, c.text) << "field " << c.field;
     EXPECT_EQ(bytes, c.extensionBytes) << "field " << c.field;
   }
-}
-
-// Two texts can be held at once, as a source and destination are.
-TEST(EffectiveAddress, TwoBuffersInTurn) {
-  int bytes;
-  const char* first = formatEffectiveAddress(0, nullptr, 2, &bytes);
-  const char* second = formatEffectiveAddress(011, nullptr, 2, &bytes);
-  EXPECT_STREQ(first, "D0");
-  EXPECT_STREQ(second, "A1");
-  EXPECT_NE(first, second);
 }
 
 struct ListCase {
