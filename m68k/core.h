@@ -374,8 +374,6 @@ SB_INLINE void jumpTo(Step& s, uint32_t target) {
 // ---- table building ----
 // Row of the opcode map that each word was bound from (0xFF: none yet).
 extern uint8_t opcodeRow[65536];
-// The handler of the words that no family implements (illegal instruction).
-Handler unimplementedHandler();
 // The families; each binds its patterns.
 void bindImmediate();
 void bindBits();
