@@ -6,6 +6,17 @@
 namespace m68k {
 namespace {
 
+// The adjusted byte with its flags: C and X the decimal carry, Z only
+// cleared, V cleared.
+SB_INLINE uint32_t bcdFlags(uint32_t a, uint32_t carry) {
+  a &= 0xFF;
+  flagC = flagX = uint8_t(carry);
+  flagN = uint8_t(a >> 7);
+  flagV = 0;
+  if (a) flagZ = 0;
+  return a;
+}
+
 SB_INLINE uint32_t bcdAdd(uint32_t dst, uint32_t src) {
   const uint32_t sum = dst + src + flagX;
   const bool half = (dst & 0x0F) + (src & 0x0F) + flagX > 0x0F;
@@ -16,12 +27,7 @@ SB_INLINE uint32_t bcdAdd(uint32_t dst, uint32_t src) {
     a += 0x60;
     carry = 1;
   }
-  a &= 0xFF;
-  flagC = flagX = uint8_t(carry);
-  flagN = uint8_t(a >> 7);
-  flagV = 0;
-  if (a) flagZ = 0;
-  return a;
+  return bcdFlags(a, carry);
 }
 
 SB_INLINE uint32_t bcdSub(uint32_t dst, uint32_t src) {
@@ -38,12 +44,7 @@ SB_INLINE uint32_t bcdSub(uint32_t dst, uint32_t src) {
     a -= 0x60;
     carry = 1;
   }
-  a &= 0xFF;
-  flagC = flagX = uint8_t(carry);
-  flagN = uint8_t(a >> 7);
-  flagV = 0;
-  if (a) flagZ = 0;
-  return a;
+  return bcdFlags(a, carry);
 }
 
 template <bool Add, bool Memory>
