@@ -19,13 +19,6 @@ struct Form {
 
 namespace binding {
 
-constexpr bool hasLetter(const char* pattern, char letter) {
-  for (; *pattern; ++pattern) {
-    if (*pattern == letter) return true;
-  }
-  return false;
-}
-
 // The sizes a form can have, in grid slots.
 constexpr int kSlotSize[4] = {0, 1, 2, 4};
 constexpr int slotOf(int sz) {
@@ -42,10 +35,10 @@ constexpr Extent extentOf(Family f) {
   Extent x;
   for (const OpcodeRow& r : kOpcodeRows) {
     if (r.family != f) continue;
-    const int variants = hasLetter(r.pattern, 'c') ? 16 : r.variant + 1;
+    const int variants = hasField(r, 'c') ? 16 : r.variant + 1;
     if (variants > x.variants) x.variants = variants;
-    x.ea = x.ea || hasLetter(r.pattern, 'e');
-    x.destination = x.destination || hasLetter(r.pattern, 'E');
+    x.ea = x.ea || hasField(r, 'e');
+    x.destination = x.destination || hasField(r, 'E');
   }
   return x;
 }
@@ -54,12 +47,10 @@ constexpr Extent extentOf(Family f) {
 constexpr bool formExists(Family f, int v, int sz, int m, int d) {
   for (const OpcodeRow& r : kOpcodeRows) {
     if (r.family != f) continue;
-    const bool sized = hasLetter(r.pattern, 's');
-    if (hasLetter(r.pattern, 'c') ? v >= 16 : v != r.variant) continue;
-    if (sized ? sz == 0 : sz != r.size) continue;
-    if (hasLetter(r.pattern, 'e') && (!(r.modes & modeBit(m)) || (m == kAn && sized && sz == 1)))
-      continue;
-    if (hasLetter(r.pattern, 'E') && !(r.destinations & modeBit(d))) continue;
+    if (hasField(r, 'c') ? v >= 16 : v != r.variant) continue;
+    if (hasField(r, 's') ? sz == 0 : sz != r.size) continue;
+    if (hasField(r, 'e') && !allowsMode(r, sz, m)) continue;
+    if (hasField(r, 'E') && !allowsDestination(r, d)) continue;
     return true;
   }
   return false;

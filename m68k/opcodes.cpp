@@ -48,23 +48,14 @@ bool fixBits(const char* pattern, int condition, int sizeIndex, int mode, int de
   return bit == -1;
 }
 
-bool has(const char* pattern, char letter) {
-  for (const char* p = pattern; *p; ++p) {
-    if (*p == letter) return true;
-  }
-  return false;
-}
-
 void expandModes(const Expansion& x, const OpcodeRow& row, OpcodeForm& form, int condition,
                  int sizeIndex) {
-  const bool ea = has(row.pattern, 'e') && x.validModesOnly;
-  const bool destination = has(row.pattern, 'E');
-  const bool sized = has(row.pattern, 's');
+  const bool ea = hasField(row, 'e') && x.validModesOnly;
+  const bool destination = hasField(row, 'E');
   for (int m = ea ? 0 : kNoMode; m < (ea ? kModeCount : 0); ++m) {
-    if (m != kNoMode && !(row.modes & modeBit(m))) continue;
-    if (m == kAn && sized && form.size == 1) continue;
+    if (m != kNoMode && !allowsMode(row, form.size, m)) continue;
     for (int dst = destination ? 0 : kNoMode; dst < (destination ? kModeCount : 0); ++dst) {
-      if (dst != kNoMode && !(row.destinations & modeBit(dst))) continue;
+      if (dst != kNoMode && !allowsDestination(row, dst)) continue;
       form.mode = m;
       form.destination = dst;
       const int operand =
@@ -87,8 +78,8 @@ void forEachOpcodeForm(bool validModesOnly, int family, void (*visit)(const Opco
   for (int r = 0; r < kOpcodeRowCount; ++r) {
     const OpcodeRow& row = kOpcodeRows[r];
     if (family != kAnyFamily && int(row.family) != family) continue;
-    const bool conditions = has(row.pattern, 'c');
-    const bool sized = has(row.pattern, 's');
+    const bool conditions = hasField(row, 'c');
+    const bool sized = hasField(row, 's');
     for (int c = 0; c < (conditions ? 16 : 1); ++c) {
       for (int z = 0; z < (sized ? 3 : 1); ++z) {
         OpcodeForm form{};

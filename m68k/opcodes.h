@@ -348,6 +348,22 @@ inline constexpr OpcodeRow kOpcodeRows[] = {
 inline constexpr int kOpcodeRowCount = sizeof kOpcodeRows / sizeof kOpcodeRows[0];
 static_assert(kOpcodeRowCount < 0xFF, "row numbers fit a byte");
 
+// Whether the row's pattern has the field of that letter.
+constexpr bool hasField(const OpcodeRow& row, char letter) {
+  for (const char* p = row.pattern; *p; ++p) {
+    if (*p == letter) return true;
+  }
+  return false;
+}
+// Whether a form of the row at size sz takes mode m in its effective-address
+// field, and mode d in its destination field.
+constexpr bool allowsMode(const OpcodeRow& row, int sz, int m) {
+  return (row.modes & modeBit(m)) && !(m == kAn && sz == 1 && hasField(row, 's'));
+}
+constexpr bool allowsDestination(const OpcodeRow& row, int d) {
+  return row.destinations & modeBit(d);
+}
+
 // One concrete form of a row: its size, condition and addressing modes
 // chosen, with the opcode bits they fix and the instruction's length in bytes
 // (opcode word and extensions).

@@ -4,7 +4,6 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 
 #include "m68k/disasm/disasm.h"
 #include "m68k/disasm/operands.h"
@@ -88,7 +87,7 @@ ExtensionRegister extensionRegister(uint16_t extension) {
 
 // Rows with a size field take their size, and the suffix, from it.
 bool sized(const Decoding& d) {
-  return strchr(d.row.pattern, 's') != nullptr;
+  return m68k::hasField(d.row, 's');
 }
 int rowSize(const Decoding& d) {
   return sized(d) ? sizeBytes[sizeField(d.opcode)] : d.row.size;
