@@ -1,0 +1,31 @@
+// Zip archives built in memory, and raw Deflate by zlib, for tests that read
+// ROM sets.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace support {
+
+using Bytes = std::vector<uint8_t>;
+
+// data as a raw Deflate stream (no wrapper) by zlib; empty when zlib fails.
+Bytes zlibDeflate(const Bytes& data, int level = 9, int strategy = 0);
+
+struct ZipMember {
+  std::string name{};
+  Bytes data{};
+  uint16_t method = 0;  // 8: deflated by zlib; any other: data stored as it is
+};
+
+// Local headers and data, central directory and end record (with comment),
+// offsets counted as if the archive began at base of its file.
+Bytes buildZip(const std::vector<ZipMember>& members, const std::string& comment = "",
+               uint32_t base = 0);
+
+// Little-endian fields, for tampering with a built archive.
+void put16(Bytes& bytes, size_t at, uint16_t value);
+void put32(Bytes& bytes, size_t at, uint32_t value);
+
+}  // namespace support
