@@ -44,13 +44,13 @@ void record(Bytes& out, std::initializer_list<uint32_t> fields, uint32_t longs,
 }
 }  // namespace
 
-Bytes buildZip(const std::vector<ZipMember>& members, const std::string& comment, uint32_t base) {
+Bytes buildZip(const std::vector<ZipMember>& members, const std::string& comment) {
   Bytes file, directory;
   for (const ZipMember& m : members) {
     const Bytes stored = m.method == 8 ? zlibDeflate(m.data) : m.data;
     const uint32_t crc = crc32(0, m.data.data(), static_cast<uInt>(m.data.size()));
     const uint32_t packed = static_cast<uint32_t>(stored.size()), size = m.data.size(),
-                   nameLength = m.name.size(), offset = base + file.size();
+                   nameLength = m.name.size(), offset = file.size();
     // Version 2.0 of Unix zip, no flags, time, date, extra field or comment.
     record(file, {0x04034B50, 20, 0, m.method, 0, crc, packed, size, nameLength, 0}, 0xF1, m.name);
     file.insert(file.end(), stored.begin(), stored.end());
@@ -59,7 +59,7 @@ Bytes buildZip(const std::vector<ZipMember>& members, const std::string& comment
             offset},
            0xC1E1, m.name);
   }
-  const uint32_t count = members.size(), directoryOffset = base + file.size();
+  const uint32_t count = members.size(), directoryOffset = file.size();
   file.insert(file.end(), directory.begin(), directory.end());
   record(file,
          {0x06054B50, 0, 0, count, count, static_cast<uint32_t>(directory.size()), directoryOffset,

@@ -13,16 +13,14 @@ using Bytes = std::vector<uint8_t>;
 // data as a raw Deflate stream (no wrapper) by zlib; empty when zlib fails.
 Bytes zlibDeflate(const Bytes& data, int level = 9, int strategy = 0);
 
+// A member deflated by zlib (method 8) or stored as it is (any other method).
 struct ZipMember {
   std::string name{};
   Bytes data{};
-  uint16_t method = 0;  // 8: deflated by zlib; any other: data stored as it is
+  uint16_t method = 0;
 };
-
-// Local headers and data, central directory and end record (with comment),
-// offsets counted as if the archive began at base of its file.
-Bytes buildZip(const std::vector<ZipMember>& members, const std::string& comment = "",
-               uint32_t base = 0);
+// Local headers and data, central directory and end record with a comment.
+Bytes buildZip(const std::vector<ZipMember>& members, const std::string& comment = "");
 
 // Little-endian fields, for tampering with a built archive.
 void put16(Bytes& bytes, size_t at, uint16_t value);
