@@ -1,31 +1,28 @@
 // Zip archive reader: archives built here and tampered with, and archives
 // made by Python's zipfile and Info-ZIP zip; what each read returns and
 // prints is checked against zip_reads.txt.
-#include "tests/support/zip.h"
-
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <numeric>
 #include <string>
 
 #include "romfs/romfs.h"
 #include "tests/support/files.h"
+#include "tests/support/zip.h"
 
 namespace {
 
 using support::buildZip;
 using support::Bytes;
 
-const Bytes none, romA = [] {  // 5000 bytes; the member "m.bin" of stored()
-  Bytes b(5000);
-  for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<uint8_t>(i * i >> 3);
-  return b;
-}();
-const Bytes romB = [] {  // 70000 bytes that deflate to a few hundred
-  Bytes b(70000);
-  for (size_t i = 0; i < b.size(); ++i) b[i] = "stonebreaker "[i % 13];
-  return b;
-}();
+// Counting bytes: romA is stored as it is, romB deflates to some hundreds.
+Bytes counting(size_t size) {
+  Bytes bytes(size);
+  std::iota(bytes.begin(), bytes.end(), 0);
+  return bytes;
+}
+const Bytes romA = counting(5000), romB = counting(70000);
 
 // Archives of the one member "m.bin": its data at 35, then the central
 // directory entry (entryAt from the end) and the end record (endAt).
@@ -36,6 +33,7 @@ Bytes stored() {
 Bytes deflated() {
   return buildZip({{"m.bin", romB, 8}});
 }
+
 // An archive built here, the longs set at offsets (from the end when
 // negative), and the name sought.
 struct ZipCase {
