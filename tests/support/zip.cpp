@@ -29,42 +29,37 @@ void put32(Bytes& bytes, size_t at, uint32_t value) {
 }
 
 namespace {
-// Appends fields of 4 bytes (field i when bit i of longs is set) or 2 bytes,
-// then text.
-void record(Bytes& out, std::initializer_list<uint32_t> fields, uint32_t longs,
+// Appends fields of the widths in shape (digits, 2 or 4 bytes), then text.
+void record(Bytes& out, const char* shape, std::initializer_list<uint32_t> fields,
             const std::string& text) {
   for (uint32_t value : fields) {
-    const size_t at = out.size();
-    const bool isLong = longs & 1;
-    longs >>= 1;
-    out.resize(at + (isLong ? 4 : 2));
-    isLong ? put32(out, at, value) : put16(out, at, static_cast<uint16_t>(value));
+    out.resize(out.size() + (*shape - '0'));
+    *shape++ == '4' ? put32(out, out.size() - 4, value) : put16(out, out.size() - 2, value);
   }
   out.insert(out.end(), text.begin(), text.end());
 }
 }  // namespace
 
+// Made by Unix zip 2.0, version 2.0 needed; no flags, time, date, extra
+// fields, entry comments or attributes.
 Bytes buildZip(const std::vector<ZipMember>& members, const std::string& comment) {
   Bytes file, directory;
   for (const ZipMember& m : members) {
     const Bytes stored = m.method == 8 ? zlibDeflate(m.data) : m.data;
-    const uint32_t crc = crc32(0, m.data.data(), static_cast<uInt>(m.data.size()));
-    const uint32_t packed = static_cast<uint32_t>(stored.size()), size = m.data.size(),
-                   nameLength = m.name.size(), offset = file.size();
-    // Version 2.0 of Unix zip, no flags, time, date, extra field or comment.
-    record(file, {0x04034B50, 20, 0, m.method, 0, crc, packed, size, nameLength, 0}, 0xF1, m.name);
-    file.insert(file.end(), stored.begin(), stored.end());
-    record(directory,
+    const uint32_t crc = crc32(0, m.data.data(), m.data.size()), packed = stored.size(),
+                   size = m.data.size(), nameLength = m.name.size(), offset = file.size();
+    record(directory, "4222244442222244",
            {0x02014B50, 0x314, 20, 0, m.method, 0, crc, packed, size, nameLength, 0, 0, 0, 0, 0,
             offset},
-           0xC1E1, m.name);
+           m.name);
+    record(file, "4222444422", {0x04034B50, 20, 0, m.method, 0, crc, packed, size, nameLength, 0},
+           m.name);
+    file.insert(file.end(), stored.begin(), stored.end());
   }
-  const uint32_t count = members.size(), directoryOffset = file.size();
+  const uint32_t count = members.size(), at = file.size(), length = directory.size();
   file.insert(file.end(), directory.begin(), directory.end());
-  record(file,
-         {0x06054B50, 0, 0, count, count, static_cast<uint32_t>(directory.size()), directoryOffset,
-          static_cast<uint32_t>(comment.size())},
-         0x61, comment);
+  record(file, "42222442", {0x06054B50, 0, 0, count, count, length, at, uint32_t(comment.size())},
+         comment);
   return file;
 }
 

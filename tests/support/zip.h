@@ -10,16 +10,16 @@ namespace support {
 
 using Bytes = std::vector<uint8_t>;
 
-// data as a raw Deflate stream (no wrapper) by zlib; empty when zlib fails.
+// A raw Deflate stream (no wrapper) by zlib; empty when zlib fails.
 Bytes zlibDeflate(const Bytes& data, int level = 9, int strategy = 0);
 
-// A member deflated by zlib (method 8) or stored as it is (any other method).
+// Members deflated by zlib (method 8) or stored as they are (any other);
+// the end record takes the comment.
 struct ZipMember {
   std::string name{};
   Bytes data{};
   uint16_t method = 0;
 };
-// Local headers and data, central directory and end record with a comment.
 Bytes buildZip(const std::vector<ZipMember>& members, const std::string& comment = "");
 
 // Little-endian fields, for tampering with a built archive.
