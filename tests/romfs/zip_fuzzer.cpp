@@ -1,8 +1,7 @@
-// Any bytes as a zip archive, read through a file: the reader must fail or
-// deliver the member "a.bin" whole, and leak nothing.
+// Any bytes as a zip archive, read through a file: the reader must fail, or
+// deliver the member "a.bin" with every byte readable, and leak nothing.
 #include <unistd.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -11,9 +10,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string path = "/tmp/sb_zip_fuzzer_" + std::to_string(getpid()) + ".zip";
-  static const bool removedAtExit = std::atexit([] { std::remove(path.c_str()); }) == 0;
+  static const int removed = std::atexit([] { std::remove(path.c_str()); });
   static FILE* const quiet = std::freopen("/dev/null", "w", stdout);  // the reader's lines
-  (void)removedAtExit, (void)quiet;
+  (void)removed, (void)quiet;
   FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) return 0;
   std::fwrite(data, 1, size, f);
@@ -23,6 +22,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool read = readZipMember(path.c_str(), "a.bin", member, memberSize) == 0;
   if (read != (member != nullptr)) std::abort();
   volatile uint8_t sum = 0;
-  for (uint32_t i = 0; i < memberSize; ++i) sum = sum + member[i];  // every byte readable
+  for (uint32_t i = 0; i < memberSize && member; ++i) sum = sum + member[i];
   return 0;
 }

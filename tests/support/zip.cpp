@@ -28,17 +28,15 @@ void put32(Bytes& bytes, size_t at, uint32_t value) {
   put16(bytes, at + 2, static_cast<uint16_t>(value >> 16));
 }
 
-namespace {
 // Appends fields of the widths in shape (digits, 2 or 4 bytes), then text.
-void record(Bytes& out, const char* shape, std::initializer_list<uint32_t> fields,
-            const std::string& text) {
+static void record(Bytes& out, const char* shape, std::initializer_list<uint32_t> fields,
+                   const std::string& text) {
   for (uint32_t value : fields) {
     out.resize(out.size() + (*shape - '0'));
     *shape++ == '4' ? put32(out, out.size() - 4, value) : put16(out, out.size() - 2, value);
   }
   out.insert(out.end(), text.begin(), text.end());
 }
-}  // namespace
 
 // Made by Unix zip 2.0, version 2.0 needed; no flags, time, date, extra
 // fields, entry comments or attributes.
