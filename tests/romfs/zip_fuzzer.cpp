@@ -1,5 +1,6 @@
 // Any bytes as a zip archive, read through a file: the reader must fail, or
-// deliver the member "a.bin" with every byte readable, and leak nothing.
+// deliver the member "a.bin" with every byte readable, and leak nothing. Its
+// lines go to /dev/null.
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,9 +11,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string path = "/tmp/sb_zip_fuzzer_" + std::to_string(getpid()) + ".zip";
-  static const int removed = std::atexit([] { std::remove(path.c_str()); });
-  static FILE* const quiet = std::freopen("/dev/null", "w", stdout);  // the reader's lines
-  (void)removed, (void)quiet;
+  [[maybe_unused]] static const int removed = std::atexit([] { std::remove(path.c_str()); });
+  [[maybe_unused]] static FILE* const quiet = std::freopen("/dev/null", "w", stdout);
   FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) return 0;
   std::fwrite(data, 1, size, f);
