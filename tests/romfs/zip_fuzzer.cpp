@@ -1,6 +1,5 @@
-// Any bytes as a zip archive, read through a file: the reader must fail, or
-// deliver the member "a.bin" with every byte readable, and leak nothing. Its
-// lines go to /dev/null.
+// Any bytes as a zip archive (a file; lines to /dev/null): the reader must
+// fail, or deliver the member "a.bin" with every byte readable; no leaks.
 #include <unistd.h>
 
 #include <cstdio>
