@@ -269,6 +269,14 @@ int flushWindow(uint32_t count) {
   return inflateOk;
 }
 
+// Flushes the window when it is full and starts it again.
+inline int flushIfFull(InflateState& s) {
+  if (s.windowPosition != inflateWindowSize) return inflateOk;
+  if (int r = flushWindow(inflateWindowSize)) return r;
+  s.windowPosition = 0;
+  return inflateOk;
+}
+
 // Decodes one symbol one byte at a time; op 99 or a padding bit fails.
 int decodeSlow(InflateState& s, const HuftEntry* root, uint32_t width, HuftEntry& entry) {
   need(s, width);
@@ -304,10 +312,7 @@ int copyMatch(InflateState& s, uint32_t distance, uint32_t length) {
     s.windowPosition += piece;
     from = (from + piece) & windowMask;
     length -= piece;
-    if (s.windowPosition == inflateWindowSize) {
-      if (int r = flushWindow(inflateWindowSize)) return r;
-      s.windowPosition = 0;
-    }
+    if (int r = flushIfFull(s)) return r;
   }
   return inflateOk;
 }
@@ -424,10 +429,7 @@ int inflateCodes(const HuftEntry* literals, const HuftEntry* distances, uint32_t
     s.bitCount = count & 7;
     s.bitBuffer = bits & mask(s.bitCount);
     s.windowPosition = position;
-    if (position == inflateWindowSize) {  // a match of the fast path filled it
-      if (int r = flushWindow(inflateWindowSize)) return r;
-      s.windowPosition = 0;
-    }
+    if (int r = flushIfFull(s)) return r;  // a match of the fast path may have filled it
     if (result == inflateOk) return inflateOk;
 
     // Slow path: one code, byte by byte, with flushes.
@@ -435,10 +437,7 @@ int inflateCodes(const HuftEntry* literals, const HuftEntry* distances, uint32_t
     if (int r = decodeSlow(s, literals, literalWidth, e)) return r;
     if (e.operation == literal) {
       s.window[s.windowPosition++] = static_cast<uint8_t>(e.value);
-      if (s.windowPosition == inflateWindowSize) {
-        if (int r = flushWindow(inflateWindowSize)) return r;
-        s.windowPosition = 0;
-      }
+      if (int r = flushIfFull(s)) return r;
       continue;
     }
     if (e.operation == endOfBlock) return inflateOk;
@@ -470,10 +469,7 @@ int inflateStored() {
     s.window[s.windowPosition++] = static_cast<uint8_t>(s.bitBuffer);
     if (!drop(s, 8)) return inflateInputOverrun;
     --left;
-    if (s.windowPosition == inflateWindowSize) {
-      if (int r = flushWindow(inflateWindowSize)) return r;
-      s.windowPosition = 0;
-    }
+    if (int r = flushIfFull(s)) return r;
   }
   s.bitBuffer &= mask(s.bitCount);
   if (left > static_cast<size_t>(s.inputEnd - s.input)) return inflateInputOverrun;
@@ -483,10 +479,7 @@ int inflateStored() {
     s.input += piece;
     s.windowPosition += piece;
     left -= piece;
-    if (s.windowPosition == inflateWindowSize) {
-      if (int r = flushWindow(inflateWindowSize)) return r;
-      s.windowPosition = 0;
-    }
+    if (int r = flushIfFull(s)) return r;
   }
   return inflateOk;
 }

@@ -83,11 +83,21 @@ bool namesMatch(const std::string& entry, const std::string& sought) {
   return slash != std::string::npos && entry.compare(slash + 1, std::string::npos, sought) == 0;
 }
 
+// The line that ends the message about a damaged archive.
+int corrupted(int status) {
+  std::printf("Corrupted zip file\n");
+  return status;
+}
+
+void methodUnsupported(const char* sought, uint16_t method) {
+  std::printf("Error in zipfile: compression method for file %s unsupported.\n", sought);
+  std::printf("Method: $%04x  must be $0000 (Stored) or $0008 (Deflated)\n", method);
+}
+
 bool entryAccepted(const ZipEntry& e, const ZipEndRecord& end, const std::string& sought) {
   bool accepted = true;
   if (e.method != methodStored && e.method != methodDeflated) {
-    std::printf("Error in zipfile: compression method for file %s unsupported.\n", sought.c_str());
-    std::printf("Method: $%04x  must be $0000 (Stored) or $0008 (Deflated)\n", e.method);
+    methodUnsupported(sought.c_str(), e.method);
     accepted = false;
   }
   if (e.versionNeeded > newestVersion) {
@@ -154,21 +164,18 @@ int findEndRecord(ZipRead& z) {
   uint8_t scratch[tailSize];
   if (int r = std::fseek(f, static_cast<long>(z.length - tail), SEEK_SET)) {
     std::printf("Error in zipfile: fseek failed\n");
-    std::printf("Corrupted zip file\n");
-    return r;
+    return corrupted(r);
   }
   if (std::fread(scratch, 1, tail, f) != tail) {
     std::printf("Error in zipfile: couldn't read %ld bytes from end of file\n",
                 static_cast<long>(tail));
-    std::printf("Corrupted zip file\n");
-    return -1;
+    return corrupted(-1);
   }
   int64_t at = static_cast<int64_t>(tail) - endRecordSize;
   while (at >= 0 && std::memcmp(scratch + at, endSignature, 4) != 0) --at;
   if (at < 0) {
     std::printf("Error in zipfile: couldn't find 'end of central dir' signature\n");
-    std::printf("Corrupted zip file\n");
-    return 1;
+    return corrupted(1);
   }
   z.end = parseEndRecord(scratch + at);
   if (z.end.diskNumber != z.end.directoryDisk || z.end.entriesOnDisk != z.end.totalEntries ||
@@ -206,8 +213,7 @@ int findEntry(ZipRead& z) {
         fixedEnd + z.entry.nameLength + z.entry.extraLength + z.entry.commentLength;
     if (fixedEnd > end.directorySize || next > end.directorySize) {
       std::printf("Error in zipfile: central directory ends inside entry %u\n", i + 1);
-      std::printf("Corrupted zip file\n");
-      return -1;
+      return corrupted(-1);
     }
     const std::string name =
         upperCase(reinterpret_cast<const char*>(dir + fixedEnd), z.entry.nameLength);
@@ -224,14 +230,12 @@ int readLocalHeader(ZipRead& z) {
   if (z.entry.localHeaderOffset > z.length ||
       std::fseek(z.file.get(), static_cast<long>(z.entry.localHeaderOffset), SEEK_SET) != 0) {
     std::printf("Error in zipfile: couldn't fseek to local file header\n");
-    std::printf("Corrupted zip file\n");
-    return -1;
+    return corrupted(-1);
   }
   if (std::fread(header, 1, localHeaderSize, z.file.get()) != localHeaderSize) {
     std::printf("Error in zipfile: couldn't read %ld bytes from local file header",
                 static_cast<long>(localHeaderSize));
-    std::printf("Corrupted zip file\n");
-    return -1;
+    return corrupted(-1);
   }
   z.local = parseLocalHeader(header);
   if (z.local.flags & flagDataDescriptor) {
@@ -289,8 +293,7 @@ int extract(ZipRead& z, RomBuffer& data, uint32_t& size) {
     return 0;
   }
   if (local.method != methodDeflated) {
-    std::printf("Error in zipfile: compression method for file %s unsupported.\n", sought);
-    std::printf("Method: $%04x  must be $0000 (Stored) or $0008 (Deflated)\n", local.method);
+    methodUnsupported(sought, local.method);
     return -1;
   }
   if (local.uncompressedSize > (uint64_t{local.compressedSize} + 1) * deflateMostBytesPerByte) {
