@@ -26,6 +26,15 @@ enum InflateResult : int {
 
 constexpr uint32_t inflateWindowSize = 32768;
 
+// One entry of a decoding table. operation: 0-13 extra bits of a length or
+// distance base, 15 end of block, 16 literal, 17-32 link to a sub-table of
+// (operation - 16) bits found value entries further on, 99 invalid code.
+struct HuftEntry {
+  uint8_t operation;
+  uint8_t bits;
+  uint16_t value;
+};
+
 // The decoder's single state. Before inflate the caller sets input and
 // inputEnd (the compressed data), output and outputEnd (room for the
 // result) and window (inflateWindowSize bytes). On return input stands just
@@ -40,19 +49,22 @@ struct InflateState {
   uint32_t windowPosition = 0;
   uint64_t bitBuffer = 0;  // fetched bits not yet used, the next one in bit 0
   uint32_t bitCount = 0;
+  // Zero bytes supplied past inputEnd to complete a lookup; a stream that
+  // actually uses one of their bits has run past its data.
+  uint32_t paddingBytes = 0;
+  // Whether the window has been flushed once in this stream, so that every
+  // distance up to 32768 refers to bytes of the stream.
+  bool windowWrapped = false;
+  // The fixed code's tables, built by the first fixed block and kept for the
+  // life of the program.
+  HuftEntry* fixedLiteralTable = nullptr;
+  HuftEntry* fixedDistanceTable = nullptr;
+  uint32_t fixedLiteralWidth = 0;
+  uint32_t fixedDistanceWidth = 0;
 };
 extern InflateState inflateState;
 
 int inflate();
-
-// One entry of a decoding table. operation: 0-13 extra bits of a length or
-// distance base, 15 end of block, 16 literal, 17-32 link to a sub-table of
-// (operation - 16) bits found value entries further on, 99 invalid code.
-struct HuftEntry {
-  uint8_t operation;
-  uint8_t bits;
-  uint16_t value;
-};
 
 // Builds the tables of one code from its code lengths; *table receives the
 // first-level table (null when every length is 0) and *width goes in as the

@@ -83,11 +83,21 @@ bool namesMatch(const std::string& entry, const std::string& sought) {
   return slash != std::string::npos && entry.compare(slash + 1, std::string::npos, sought) == 0;
 }
 
+// The line that ends the message about a damaged archive.
+int corrupted(int status) {
+  std::printf("Corrupted zip file\n");
+  return status;
+}
+
+void methodUnsupported(const char* sought, uint16_t method) {
+  std::printf("Error in zipfile: compression method for file %s unsupported.\n", sought);
+  std::printf("Method: $%04x  must be $0000 (Stored) or $0008 (Deflated)\n", method);
+}
+
 bool entryAccepted(const ZipEntry& e, const ZipEndRecord& end, const std::string& sought) {
   bool accepted = true;
   if (e.method != methodStored && e.method != methodDeflated) {
-    std::printf("Error in zipfile: compression method for file %s unsupported.\n", sought.c_str());
-    std::printf("Method: $%04x  must be $0000 (Stored) or $0008 (Deflated)\n", e.method);
+    methodUnsupported(sought.c_str(), e.method);
     accepted = false;
   }
   if (e.versionNeeded > newestVersion) {
@@ -116,166 +126,179 @@ RomBuffer allocate(uint64_t size) {
   return RomBuffer(static_cast<uint8_t*>(std::malloc(size > 0 ? size : 1)));
 }
 
-}  // namespace
+// One read of one member, carried from step to step. Each step returns 0 to
+// go on, or the status the read ends with after it has printed why.
+struct ZipRead {
+  File file;
+  uint64_t length = 0;
+  std::string sought;  // the member's name in capitals
+  ZipEndRecord end{};
+  ZipEntry entry{};
+  ZipLocalHeader local{};
+  RomBuffer compressed;
+};
 
-int readZipMember(const char* archivePath, const char* memberName, RomBuffer& data,
-                  uint32_t& size) {
-  File file(std::fopen(archivePath, "rb"));
-  if (!file) {
+int openArchive(ZipRead& z, const char* archivePath) {
+  z.file.reset(std::fopen(archivePath, "rb"));
+  if (!z.file) {
     std::printf("Could not open zipfile %s\n", archivePath);
     return -1;
   }
-  FILE* f = file.get();
-  if (std::fseek(f, 0, SEEK_END) != 0) {
+  if (std::fseek(z.file.get(), 0, SEEK_END) != 0) {
     std::printf("Error in zipfile.\n");
     return -1;
   }
-  const long lengthOrError = std::ftell(f);
+  const long lengthOrError = std::ftell(z.file.get());
   if (lengthOrError < 0) {
     std::printf("Error in zipfile.\n");
     return -1;
   }
-  const uint64_t length = static_cast<uint64_t>(lengthOrError);
+  z.length = static_cast<uint64_t>(lengthOrError);
+  return 0;
+}
 
-  // The end record: the signature nearest the end within the last 4096 bytes.
-  const uint32_t tail = static_cast<uint32_t>(length < tailSize ? length : tailSize);
+// The end record: the signature nearest the end within the last 4096 bytes.
+int findEndRecord(ZipRead& z) {
+  FILE* f = z.file.get();
+  const uint32_t tail = static_cast<uint32_t>(z.length < tailSize ? z.length : tailSize);
   uint8_t scratch[tailSize];
-  if (int r = std::fseek(f, static_cast<long>(length - tail), SEEK_SET)) {
+  if (int r = std::fseek(f, static_cast<long>(z.length - tail), SEEK_SET)) {
     std::printf("Error in zipfile: fseek failed\n");
-    std::printf("Corrupted zip file\n");
-    return r;
+    return corrupted(r);
   }
   if (std::fread(scratch, 1, tail, f) != tail) {
     std::printf("Error in zipfile: couldn't read %ld bytes from end of file\n",
                 static_cast<long>(tail));
-    std::printf("Corrupted zip file\n");
-    return -1;
+    return corrupted(-1);
   }
   int64_t at = static_cast<int64_t>(tail) - endRecordSize;
   while (at >= 0 && std::memcmp(scratch + at, endSignature, 4) != 0) --at;
   if (at < 0) {
     std::printf("Error in zipfile: couldn't find 'end of central dir' signature\n");
-    std::printf("Corrupted zip file\n");
-    return 1;
+    return corrupted(1);
   }
-  const ZipEndRecord end = parseEndRecord(scratch + at);
-  if (end.diskNumber != end.directoryDisk || end.entriesOnDisk != end.totalEntries ||
-      end.totalEntries < 1) {
+  z.end = parseEndRecord(scratch + at);
+  if (z.end.diskNumber != z.end.directoryDisk || z.end.entriesOnDisk != z.end.totalEntries ||
+      z.end.totalEntries < 1) {
     std::printf("Unsupported zipfile: zipfile cannot span disks\n");
     return -1;
   }
-  const std::string sought = upperCase(memberName, std::strlen(memberName));
+  return 0;
+}
 
-  // The whole central directory.
-  if (end.directoryOffset > length ||
-      std::fseek(f, static_cast<long>(end.directoryOffset), SEEK_SET) != 0) {
+// The first accepted entry of the sought name in the whole central directory;
+// none found fails without a line.
+int findEntry(ZipRead& z) {
+  const ZipEndRecord& end = z.end;
+  if (end.directoryOffset > z.length ||
+      std::fseek(z.file.get(), static_cast<long>(end.directoryOffset), SEEK_SET) != 0) {
     std::printf("Error in zipfile: couldn't fseek to start of central directory\n");
     return -1;
   }
   RomBuffer directory;
-  if (uint64_t{end.directoryOffset} + end.directorySize <= length)
+  if (uint64_t{end.directoryOffset} + end.directorySize <= z.length)
     directory = allocate(end.directorySize);
-  if (!directory || std::fread(directory.get(), 1, end.directorySize, f) != end.directorySize) {
+  if (!directory ||
+      std::fread(directory.get(), 1, end.directorySize, z.file.get()) != end.directorySize) {
     std::printf("Error in zipfile: couldn't read %ld bytes from central directory\n",
                 static_cast<long>(end.directorySize));
     return -1;
   }
   const uint8_t* dir = directory.get();
   uint64_t position = 0;
-  bool found = false;
-  ZipEntry entry{};
-  for (uint32_t i = 0; i < end.totalEntries && !found; ++i) {
-    if (position + entrySize > end.directorySize) {
-      std::printf("Error in zipfile: central directory ends inside entry %u\n", i + 1);
-      std::printf("Corrupted zip file\n");
-      return -1;
-    }
-    entry = parseEntry(dir + position);
+  for (uint32_t i = 0; i < end.totalEntries; ++i) {
+    const uint64_t fixedEnd = position + entrySize;
+    if (fixedEnd <= end.directorySize) z.entry = parseEntry(dir + position);
     const uint64_t next =
-        position + entrySize + entry.nameLength + entry.extraLength + entry.commentLength;
-    if (next > end.directorySize) {
+        fixedEnd + z.entry.nameLength + z.entry.extraLength + z.entry.commentLength;
+    if (fixedEnd > end.directorySize || next > end.directorySize) {
       std::printf("Error in zipfile: central directory ends inside entry %u\n", i + 1);
-      std::printf("Corrupted zip file\n");
-      return -1;
+      return corrupted(-1);
     }
     const std::string name =
-        upperCase(reinterpret_cast<const char*>(dir + position + entrySize), entry.nameLength);
-    found = namesMatch(name, sought) && entryAccepted(entry, end, sought);
+        upperCase(reinterpret_cast<const char*>(dir + fixedEnd), z.entry.nameLength);
+    if (namesMatch(name, z.sought) && entryAccepted(z.entry, end, z.sought)) return 0;
     position = next;
   }
-  directory.reset();
-  if (!found) return -1;
+  return -1;
+}
 
-  // The local header: the method, and the sizes unless a data descriptor has them.
-  if (entry.localHeaderOffset > length ||
-      std::fseek(f, static_cast<long>(entry.localHeaderOffset), SEEK_SET) != 0) {
+// The local header gives the method, and the sizes unless a data descriptor
+// has them.
+int readLocalHeader(ZipRead& z) {
+  uint8_t header[localHeaderSize];
+  if (z.entry.localHeaderOffset > z.length ||
+      std::fseek(z.file.get(), static_cast<long>(z.entry.localHeaderOffset), SEEK_SET) != 0) {
     std::printf("Error in zipfile: couldn't fseek to local file header\n");
-    std::printf("Corrupted zip file\n");
-    return -1;
+    return corrupted(-1);
   }
-  if (std::fread(scratch, 1, localHeaderSize, f) != localHeaderSize) {
+  if (std::fread(header, 1, localHeaderSize, z.file.get()) != localHeaderSize) {
     std::printf("Error in zipfile: couldn't read %ld bytes from local file header",
                 static_cast<long>(localHeaderSize));
-    std::printf("Corrupted zip file\n");
-    return -1;
+    return corrupted(-1);
   }
-  ZipLocalHeader local = parseLocalHeader(scratch);
-  if (local.flags & flagDataDescriptor) {
-    local.compressedSize = entry.compressedSize;
-    local.uncompressedSize = entry.uncompressedSize;
+  z.local = parseLocalHeader(header);
+  if (z.local.flags & flagDataDescriptor) {
+    z.local.compressedSize = z.entry.compressedSize;
+    z.local.uncompressedSize = z.entry.uncompressedSize;
   }
+  return 0;
+}
 
-  // The member's data, in one piece.
-  const uint64_t dataOffset =
-      uint64_t{entry.localHeaderOffset} + localHeaderSize + local.nameLength + local.extraLength;
-  // After a data failure the line of the member's method follows.
-  auto dataFailed = [&]() {
-    if (local.method == methodStored) std::printf("Couldn't extract uncompressed file\n");
-    if (local.method == methodDeflated) std::printf("Not enough memory\n");
-    return -1;
-  };
-  auto shortData = [&]() {
+// A failure to get the member's data: why (null: the data is short), then
+// the line of the member's method.
+int dataFailed(const ZipLocalHeader& local, const char* why) {
+  if (why != nullptr)
+    std::fputs(why, stdout);
+  else
     std::printf("Error in zipfile: couldn't read %ld bytes of compressed data\n",
                 static_cast<long>(local.compressedSize));
-    return dataFailed();
-  };
-  if (dataOffset > length) {
-    std::printf("Error reading zipfile: fseek to compressed data failed\n");
-    return dataFailed();
-  }
-  if (dataOffset + local.compressedSize > length) return shortData();
-  RomBuffer compressed = allocate(local.compressedSize);
-  if (!compressed) {
-    std::printf("Not enough memory\n");
-    return dataFailed();
-  }
-  if (std::fseek(f, static_cast<long>(dataOffset), SEEK_SET) != 0) {
-    std::printf("Error reading zipfile: fseek to compressed data failed\n");
-    return dataFailed();
-  }
-  if (std::fread(compressed.get(), 1, local.compressedSize, f) != local.compressedSize)
-    return shortData();
-  file.reset();
+  if (local.method == methodStored) std::printf("Couldn't extract uncompressed file\n");
+  if (local.method == methodDeflated) std::printf("Not enough memory\n");
+  return -1;
+}
 
+// The member's data, in one piece.
+int readData(ZipRead& z) {
+  const char* const seekFailed = "Error reading zipfile: fseek to compressed data failed\n";
+  const char* const shortData = nullptr;
+  const ZipLocalHeader& local = z.local;
+  const uint64_t dataOffset =
+      uint64_t{z.entry.localHeaderOffset} + localHeaderSize + local.nameLength + local.extraLength;
+  if (dataOffset > z.length) return dataFailed(local, seekFailed);
+  if (dataOffset + local.compressedSize > z.length) return dataFailed(local, shortData);
+  z.compressed = allocate(local.compressedSize);
+  if (!z.compressed) return dataFailed(local, "Not enough memory\n");
+  if (std::fseek(z.file.get(), static_cast<long>(dataOffset), SEEK_SET) != 0)
+    return dataFailed(local, seekFailed);
+  if (std::fread(z.compressed.get(), 1, local.compressedSize, z.file.get()) != local.compressedSize)
+    return dataFailed(local, shortData);
+  return 0;
+}
+
+// Stored data is the member; deflated data goes through the decoder into a
+// buffer of the size the header claims, which it must fill exactly.
+int extract(ZipRead& z, RomBuffer& data, uint32_t& size) {
+  const ZipLocalHeader& local = z.local;
+  const char* sought = z.sought.c_str();
   if (local.method == methodStored) {
     if (local.uncompressedSize != local.compressedSize) {
-      std::printf("Error in zipfile: stored file %s has %lu bytes but claims %lu\n", sought.c_str(),
+      std::printf("Error in zipfile: stored file %s has %lu bytes but claims %lu\n", sought,
                   static_cast<unsigned long>(local.compressedSize),
                   static_cast<unsigned long>(local.uncompressedSize));
       return -1;
     }
-    data = std::move(compressed);
+    data = std::move(z.compressed);
     size = local.uncompressedSize;
     return 0;
   }
   if (local.method != methodDeflated) {
-    std::printf("Error in zipfile: compression method for file %s unsupported.\n", sought.c_str());
-    std::printf("Method: $%04x  must be $0000 (Stored) or $0008 (Deflated)\n", local.method);
+    methodUnsupported(sought, local.method);
     return -1;
   }
   if (local.uncompressedSize > (uint64_t{local.compressedSize} + 1) * deflateMostBytesPerByte) {
-    std::printf("Error in zipfile: file %s claims %lu bytes from %lu compressed bytes\n",
-                sought.c_str(), static_cast<unsigned long>(local.uncompressedSize),
+    std::printf("Error in zipfile: file %s claims %lu bytes from %lu compressed bytes\n", sought,
+                static_cast<unsigned long>(local.uncompressedSize),
                 static_cast<unsigned long>(local.compressedSize));
     return -1;
   }
@@ -286,8 +309,8 @@ int readZipMember(const char* archivePath, const char* memberName, RomBuffer& da
     return -1;
   }
   InflateState& s = inflateState;
-  s.input = compressed.get();
-  s.inputEnd = compressed.get() + local.compressedSize;
+  s.input = z.compressed.get();
+  s.inputEnd = z.compressed.get() + local.compressedSize;
   s.output = output.get();
   s.outputEnd = output.get() + local.uncompressedSize;
   s.window = window.get();
@@ -296,7 +319,7 @@ int readZipMember(const char* archivePath, const char* memberName, RomBuffer& da
     return r;
   }
   if (s.output != s.outputEnd) {
-    std::printf("Error in zipfile: file %s inflates to %lu bytes but claims %lu\n", sought.c_str(),
+    std::printf("Error in zipfile: file %s inflates to %lu bytes but claims %lu\n", sought,
                 static_cast<unsigned long>(s.output - output.get()),
                 static_cast<unsigned long>(local.uncompressedSize));
     return -1;
@@ -304,4 +327,17 @@ int readZipMember(const char* archivePath, const char* memberName, RomBuffer& da
   data = std::move(output);
   size = local.uncompressedSize;
   return 0;
+}
+
+}  // namespace
+
+int readZipMember(const char* archivePath, const char* memberName, RomBuffer& data,
+                  uint32_t& size) {
+  ZipRead z;
+  z.sought = upperCase(memberName, std::strlen(memberName));
+  if (int r = openArchive(z, archivePath)) return r;
+  for (int (*step)(ZipRead&) : {findEndRecord, findEntry, readLocalHeader, readData})
+    if (int r = step(z)) return r;
+  z.file.reset();
+  return extract(z, data, size);
 }
