@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/app.h"
+#include "base/base.h"
 #include "tests/support/files.h"
 #include "tests/support/zip.h"
 
@@ -211,7 +211,7 @@ TEST(ZipReader, BuiltTamperedAndRealArchives) {
 
 // ---- ROM lookup -------------------------------------------------------------
 std::string boxes;  // the text, caption and owner of each box shown
-void recordBox(const char* text, const char* caption, void* owner) {
+void recordBox(const char* text, const char* caption, void* owner, const char*) {
   boxes.append(text).append(" | ").append(caption).append(owner ? " | owner\n" : "\n");
 }
 
