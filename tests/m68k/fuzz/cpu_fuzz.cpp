@@ -1,28 +1,23 @@
-// libFuzzer target for the 68000 core: random code and register state over a
-// map with holes, handler entries, overlapping and straddled entries and
-// program regions that end in the middle of an instruction.
+// libFuzzer target of the 68000 core: random code and registers over a map
+// with holes, handlers, overlapping and straddled entries and a fetch region
+// shorter than some instructions. Each input runs twice from the same state:
+// in slices of its budgets, then one instruction per call. Slicing does not
+// change what runs, so both runs make the same handler calls (address, data,
+// PC, cycle count) and end in the same state and memory with the same cycles
+// charged, up to a STOP, which charges the rest of its slice. Each single
+// step is first replayed with handlers that call nothing in the core:
+// requests, releases and trips change what a step charges only by the
+// interrupts it takes. Handlers answer, raise requests, release the slice and
+// trip the counter as a pure function of the input's seed and the call's
+// number. AddressSanitizer checks that no host byte outside a region is
+// touched (every region is its own heap block, sized exactly).
 //
-// Every input runs twice from the same state: first in slices of the input's
-// budgets, then one instruction per call (budget 1). Slicing does not change
-// which instructions run, so both runs must make the same handler calls with
-// the same addresses, data and PCs, see the same cycle count at each of them,
-// and end in the same state with exactly the same number of cycles charged
-// (up to a STOP, which charges the rest of its slice). Each single
-// step is also replayed first with handlers that have no effect on the core:
-// requests, releases and trips may change what a step charges only by the
-// interrupt it takes.
-// Handlers return data and now and then raise interrupts, release the
-// timeslice and read or trip the cycle counter. AddressSanitizer checks that
-// the core never reads or writes host memory outside the regions it was given
-// (every region is its own heap block, sized exactly).
-//
-// Input: a 78-byte header (mode flags, condition codes, slice count and
-// budgets, pending interrupts, handler seed, registers and PC), then code
-// bytes for the ROM area, the RAM and the six-byte region.
+// Input: flags, condition codes, slice count, eight 16-bit budgets, pending
+// levels, a 32-bit handler seed, 18 (kind, 16-bit value) choices for D0-D7,
+// A0-A7, the other stack pointer and the PC, then the words of ROM
+// 0x400-0x7ff, of RAM and of the six-byte region (missing bytes read as 0).
 #include <algorithm>
-#include <array>
 #include <bit>
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -33,54 +28,30 @@
 
 namespace {
 
-// ---- The map ------------------------------------------------------------------
-
-constexpr uint32_t romLow = 0x000000, romSize = 0x800;  // vectors, then code from 0x400
-constexpr uint32_t ramLow = 0x002000, ramSize = 0x800;  // code and data, both modes
-constexpr uint32_t tinyLow = 0x004000, tinySize = 6;    // a region shorter than some instructions
-constexpr uint32_t portLow = 0x006000, portHigh = 0x0060ff;  // handlers
-constexpr uint32_t smallLow = 0x008000, smallSize = 4;       // direct, then handlers right after it
-constexpr uint32_t smallPortLow = 0x008004, smallPortHigh = 0x00800b;
-constexpr uint32_t shadowLow = 0x002400,
-                   shadowHigh = 0x00240f;  // handlers over RAM, word writes only
+constexpr uint32_t kRom = 0x0000, kRomSize = 0x800;       // vectors, then code from 0x400
+constexpr uint32_t kRam = 0x2000, kRamSize = 0x800;       // code and data in both modes
+constexpr uint32_t kTiny = 0x4000, kTinySize = 6;         // shorter than some instructions
+constexpr uint32_t kPort = 0x6000;                        // handlers, 256 bytes
+constexpr uint32_t kSmall = 0x8000, kSmallPort = 0x8004;  // 4 direct bytes, handlers after
+constexpr uint32_t kShadow = 0x2400;  // word-write handlers over 16 bytes of RAM
+constexpr int kInterruptCost = 44;
 
 struct Memory {
   std::vector<uint16_t> rom, ram, tiny, small;
+  bool operator==(const Memory&) const = default;
 };
 
-constexpr ProgramRegion fetchEnd{cpuTableEnd, cpuTableEnd, 0};
-constexpr DataRegion dataEnd{cpuTableEnd, cpuTableEnd, nullptr, nullptr};
-
-intptr_t offsetOf(std::vector<uint16_t>& m, uint32_t low) {
-  return reinterpret_cast<intptr_t>(m.data()) - intptr_t(low);
-}
-
-// Vectors sized exactly, so that a search past the end entry is caught too.
-struct Tables {
-  std::vector<ProgramRegion> superFetch, userFetch;
-  std::vector<DataRegion> superRead, userRead, superWriteByte, superWriteWord, userWrite;
-};
-
-// ---- Handler behaviour: a pure function of the input's seed and the call's
-// position, so that both runs see the same answers --------------------------
+// ---- handlers ----
 
 struct Observation {
-  uint32_t kind;  // 0 byte read, 1 word read, 2 byte write, 3 word write, 4 RESET
-  uint32_t address, data, pc, cycles, answer;
+  uint32_t kind, address, data, pc, cycles, answer;  // kind: byte/word read/write, RESET
   bool operator==(const Observation&) const = default;
 };
-
 struct HandlerState {
-  uint32_t seed = 0;
-  uint32_t calls = 0;
-  uint32_t tripped = 0;   // cycles taken out of the counter by trips, so far
-  bool quiet = false;     // answer as usual but call nothing in the core
-  uint32_t recorded = 0;  // requests recorded in this step
+  uint32_t seed = 0, calls = 0, tripped = 0, recorded = 0;  // tripped: cycles taken by trips
+  bool quiet = false;  // answer as usual but call nothing in the core
   std::vector<Observation> seen;
-};
-HandlerState state;
-// SB_FUZZ_TRACE set: every call and step is printed (to study a failing input).
-const bool tracing = std::getenv("SB_FUZZ_TRACE") != nullptr;
+} state;
 
 [[noreturn]] void fail(const char* what) {
   std::fprintf(stderr, "m68k fuzz: %s\n", what);
@@ -89,10 +60,8 @@ const bool tracing = std::getenv("SB_FUZZ_TRACE") != nullptr;
 
 uint32_t mix(uint32_t a, uint32_t b) {
   uint32_t h = a * 0x9E3779B1u ^ (b + 0x7F4A7C15u + (a << 6) + (a >> 2));
-  h ^= h >> 16;
-  h *= 0x85EBCA6Bu;
-  h ^= h >> 13;
-  h *= 0xC2B2AE35u;
+  h = (h ^ (h >> 16)) * 0x85EBCA6Bu;
+  h = (h ^ (h >> 13)) * 0xC2B2AE35u;
   return h ^ (h >> 16);
 }
 
@@ -102,100 +71,93 @@ uint32_t totalCycles() {
 }
 
 uint32_t onCall(uint32_t kind, uint32_t address, uint32_t data) {
-  if (address > 0xffffff) fail("handler got an address above 24 bits");
-  const uint32_t h = mix(mix(state.seed, state.calls++), address);
+  if (address > 0xFFFFFF) fail("handler got an address above 24 bits");
+  if (data > (kind == 2 ? 0xFFu : 0xFFFFu)) fail("write handler got more bits than its size");
+  const uint32_t h = mix(mix(state.seed, state.calls++), address), what = h >> 28;
   if (state.quiet) return h;
   Observation o{kind, address, data, cpuReadPc(), totalCycles(), 0};
   if (!state.seen.empty() && o.cycles < state.seen.back().cycles)
     fail("cycle count went backwards between handler calls");
-  switch (h >> 28) {
-    case 0:
-    case 1: {
-      static constexpr int32_t vectors[] = {cpuAutovector, cpuAutovector, cpuSpuriousVector, 64};
-      const int32_t level = int32_t(1 + (h >> 8) % 7);
-      o.answer = uint32_t(cpuInterrupt(level, vectors[(h >> 4) & 3]));
-      if (o.answer == cpuInterruptRecorded) ++state.recorded;
-      break;
-    }
-    case 2:
-      cpuReleaseTimeslice();
-      break;
-    case 3:
-    case 4: {
-      const uint32_t before = totalCycles();
-      state.tripped += (h >> 28) == 3 ? cpuTripCycleCount() : cpuControlCycleCount(1);
-      if (cpuReadCycleCount() != 0) fail("counter not zero right after a trip");
-      if (totalCycles() != before) fail("a trip changed the total");
-      break;
-    }
-    case 5:
-      if (cpuControlCycleCount(0) != cpuReadCycleCount()) fail("control(0) differs from read");
-      break;
-    default:
-      break;
+  if (what <= 1) {
+    static constexpr int32_t kVectors[] = {cpuAutovector, cpuAutovector, cpuSpuriousVector, 64};
+    o.answer = uint32_t(cpuInterrupt(int32_t(1 + (h >> 8) % 7), kVectors[(h >> 4) & 3]));
+    state.recorded += o.answer == cpuInterruptRecorded;
+  } else if (what == 2) {
+    cpuReleaseTimeslice();
+  } else if (what <= 4) {
+    const uint32_t before = totalCycles();
+    state.tripped += what == 3 ? cpuTripCycleCount() : cpuControlCycleCount(1);
+    if (cpuReadCycleCount() != 0 || totalCycles() != before) fail("a trip lost cycles");
+  } else if (what == 5 && cpuControlCycleCount(0) != cpuReadCycleCount()) {
+    fail("control(0) differs from read");
   }
   state.seen.push_back(o);
   return h;
 }
-
-uint32_t readByte(uint32_t address, const DataRegion*) {
-  return onCall(0, address, 0);
+uint32_t readByte(uint32_t a, const DataRegion*) {
+  return onCall(0, a, 0);
 }
-uint32_t readWord(uint32_t address, const DataRegion*) {
-  return onCall(1, address, 0);
+uint32_t readWord(uint32_t a, const DataRegion*) {
+  return onCall(1, a, 0);
 }
-void writeByte(uint32_t address, uint32_t data, const DataRegion*) {
-  if (data > 0xff) fail("byte write handler got more than 8 bits");
-  onCall(2, address, data);
+void writeByte(uint32_t a, uint32_t d, const DataRegion*) {
+  onCall(2, a, d);
 }
-void writeWord(uint32_t address, uint32_t data, const DataRegion*) {
-  if (data > 0xffff) fail("word write handler got more than 16 bits");
-  onCall(3, address, data);
+void writeWord(uint32_t a, uint32_t d, const DataRegion*) {
+  onCall(3, a, d);
 }
 void onReset() {
   onCall(4, 0, 0);
 }
 
-DataRegion port(uint32_t low, uint32_t high, ReadHandler h) {
-  return {low, high, reinterpret_cast<void*>(h), nullptr};
+// ---- the map ----
+
+// Sized exactly, so that a search past the end entry is caught too.
+struct Tables {
+  std::vector<ProgramRegion> superFetch, userFetch;
+  std::vector<DataRegion> superRead, userRead, superWriteByte, superWriteWord, userWrite;
+};
+
+DataRegion port(uint32_t low, uint32_t high, void* h) {
+  return {low, high, h, nullptr};
 }
-DataRegion port(uint32_t low, uint32_t high, WriteHandler h) {
-  return {low, high, reinterpret_cast<void*>(h), nullptr};
+template <typename T>
+DataRegion direct(uint32_t low, std::vector<T>& m) {
+  return {low, uint32_t(low + m.size() * sizeof(T) - 1), nullptr, m.data()};
+}
+ProgramRegion code(uint32_t low, std::vector<uint16_t>& m, uint32_t base) {
+  return {low, uint32_t(base + m.size() * 2 - 1), intptr_t(m.data()) - intptr_t(base)};
 }
 
-// Supervisor: ROM, RAM and the short region are executable; user mode cannot
-// fetch the vector half of ROM, cannot see the short region's data and
-// cannot write the handlers (except the straddled ones).
+// User mode cannot fetch the vector half of ROM, see the short region's data
+// or write the handlers (except those after the short direct entry).
 void buildTables(Tables& t, Memory& m, bool byteTables) {
-  const DataRegion rom{romLow, romLow + romSize - 1, nullptr, m.rom.data()};
-  const DataRegion ram{ramLow, ramLow + ramSize - 1, nullptr, m.ram.data()};
-  const DataRegion tiny{tinyLow, tinyLow + tinySize - 1, nullptr, m.tiny.data()};
-  const DataRegion small{smallLow, smallLow + smallSize - 1, nullptr, m.small.data()};
-  const ReadHandler read = byteTables ? readByte : readWord;
-  t.superFetch = {ProgramRegion{romLow, romLow + romSize - 1, offsetOf(m.rom, romLow)},
-                  ProgramRegion{ramLow, ramLow + ramSize - 1, offsetOf(m.ram, ramLow)},
-                  ProgramRegion{tinyLow, tinyLow + tinySize - 1, offsetOf(m.tiny, tinyLow)},
-                  fetchEnd};
-  t.userFetch = {ProgramRegion{ramLow, ramLow + ramSize - 1, offsetOf(m.ram, ramLow)},
-                 ProgramRegion{romLow + 0x400, romLow + romSize - 1, offsetOf(m.rom, romLow)},
-                 ProgramRegion{tinyLow, tinyLow + tinySize - 1, offsetOf(m.tiny, tinyLow)},
-                 fetchEnd};
-  t.superRead = {rom,    ram,
-                 tiny,   port(portLow, portHigh, read),
-                 small,  port(smallPortLow, smallPortHigh, read),
-                 dataEnd};
+  const DataRegion rom = direct(kRom, m.rom), ram = direct(kRam, m.ram),
+                   tiny = direct(kTiny, m.tiny), small = direct(kSmall, m.small),
+                   end{cpuTableEnd, cpuTableEnd, nullptr, nullptr};
+  void* const read = reinterpret_cast<void*>(byteTables ? readByte : readWord);
+  void* const wb = reinterpret_cast<void*>(writeByte);
+  void* const ww = reinterpret_cast<void*>(writeWord);
+  const ProgramRegion fetchEnd{cpuTableEnd, cpuTableEnd, 0};
+  const ProgramRegion ramCode = code(kRam, m.ram, kRam), tinyCode = code(kTiny, m.tiny, kTiny);
+  t.superFetch = {code(kRom, m.rom, kRom), ramCode, tinyCode, fetchEnd};
+  t.userFetch = {ramCode, code(kRom + 0x400, m.rom, kRom), tinyCode, fetchEnd};
+  t.superRead = {rom,   ram,
+                 tiny,  port(kPort, kPort + 0xFF, read),
+                 small, port(kSmallPort, kSmallPort + 7, read),
+                 end};
   t.userRead = {
-      ram,    rom, port(portLow, portHigh, read), small, port(smallPortLow, smallPortHigh, read),
-      dataEnd};
-  t.superWriteByte = {ram, port(portLow, portHigh, writeByte), small,
-                      port(smallPortLow, smallPortHigh, writeByte), dataEnd};
-  t.superWriteWord = {port(shadowLow, shadowHigh, writeWord),       ram,
-                      port(portLow, portHigh, writeWord),           small,
-                      port(smallPortLow, smallPortHigh, writeWord), dataEnd};
-  t.userWrite = {small, port(smallPortLow, smallPortHigh, writeWord), ram, dataEnd};
+      ram, rom, port(kPort, kPort + 0xFF, read), small, port(kSmallPort, kSmallPort + 7, read),
+      end};
+  t.superWriteByte = {ram, port(kPort, kPort + 0xFF, wb), small,
+                      port(kSmallPort, kSmallPort + 7, wb), end};
+  t.superWriteWord = {port(kShadow, kShadow + 0xF, ww),     ram,
+                      port(kPort, kPort + 0xFF, ww),        small,
+                      port(kSmallPort, kSmallPort + 7, ww), end};
+  t.userWrite = {small, port(kSmallPort, kSmallPort + 7, ww), ram, end};
 }
 
-// ---- Input ----------------------------------------------------------------------
+// ---- input ----
 
 struct Reader {
   const uint8_t* data;
@@ -205,112 +167,76 @@ struct Reader {
 };
 
 uint32_t pickValue(uint8_t kind, uint16_t v) {
-  switch (kind & 7) {
-    case 0:
-      return romLow + 0x400 + (v & 0x3ff);
-    case 1:
-      return ramLow + (v & 0x7ff);
-    case 2:
-      return portLow + (v & 0xff);
-    case 3:
-      return smallLow + (v & 0xf);
-    case 4:
-      return tinyLow + (v & 7);
-    case 5:
-      return uint32_t(int32_t(int16_t(v)));
-    case 6:
-      return uint32_t(v) << 16 | (v ^ 0x5a5a);
-    default:
-      return uint32_t(v & 0xff) << 24 | (ramLow + ((v >> 8) << 3 & 0x7ff));
-  }
+  const uint32_t choices[] = {kRom + 0x400 + (v & 0x3FF),
+                              kRam + (v & 0x7FF),
+                              kPort + (v & 0xFF),
+                              kSmall + (v & 0xF),
+                              kTiny + (v & 7),
+                              uint32_t(int32_t(int16_t(v))),
+                              uint32_t(v) << 16 | (v ^ 0x5A5A),
+                              uint32_t(v & 0xFF) << 24 | (kRam + ((v >> 8) << 3 & 0x7FF))};
+  return choices[kind & 7];
 }
 
 uint32_t pickPc(uint8_t kind, uint16_t v) {
-  switch (kind & 7) {
-    case 0:
-    case 1:
-    case 2:
-      return romLow + 0x400 + (v & 0x3fe);
-    case 3:
-    case 4:
-      return ramLow + (v & 0x7fe);
-    case 5:
-      return tinyLow + (v % 3) * 2;
-    case 6:
-      return uint32_t(v & 0xff) << 24 | (romLow + 0x400 + (v >> 8 << 1 & 0x3fe));
-    default:
-      return uint32_t(v) << 8 | (v >> 8);
-  }
+  const uint32_t rom = kRom + 0x400 + (v & 0x3FE), ram = kRam + (v & 0x7FE);
+  const uint32_t choices[] = {rom,
+                              rom,
+                              rom,
+                              ram,
+                              ram,
+                              kTiny + (v % 3) * 2,
+                              uint32_t(v & 0xFF) << 24 | (kRom + 0x400 + (v >> 8 << 1 & 0x3FE)),
+                              uint32_t(v) << 8 | (v >> 8)};
+  return choices[kind & 7];
 }
 
 struct Setup {
   CpuContext context{};
   int calls = 1;
-  std::array<int32_t, 8> budgets{};
+  int32_t budgets[8];
   bool resetHandler = false;
 };
 
-void writeLong(std::vector<uint16_t>& m, uint32_t offset, uint32_t value) {
-  m[offset / 2] = uint16_t(value >> 16);
-  m[offset / 2 + 1] = uint16_t(value);
-}
-
-// Fills memory and the context from the input (missing bytes read as zero).
 void prepare(Reader& in, Setup& s, Memory& m) {
-  const uint8_t flags = in.byte();
-  const uint8_t ccr = in.byte();
+  const uint8_t flags = in.byte(), ccr = in.byte();
   s.calls = 1 + in.byte() % 8;
   for (int32_t& b : s.budgets) b = 1 + in.word() % 2048;
-  const uint8_t pending = in.byte() & 0xfe;
+  const uint8_t pending = in.byte() & 0xFE;
   state.seed = uint32_t(in.word()) << 16 | in.word();
   CpuContext& c = s.context;
   for (uint32_t& r : c.dreg) r = pickValue(in.byte(), in.word());
   for (uint32_t& r : c.areg) r = pickValue(in.byte(), in.word());
   c.otherSp = pickValue(in.byte(), in.word());
-  const uint8_t pcKind = in.byte();
-  c.pc = pickPc(pcKind, in.word());
+  c.pc = pickPc(in.byte(), in.word());
   c.sr = uint16_t((flags & 1 ? 0x2000 : 0) | (flags & 2 ? 0x8000 : 0) | (flags >> 2 & 7) << 8 |
-                  (ccr & 0x1f));
+                  (ccr & 0x1F));
   s.resetHandler = flags & 0x20;
-  const bool oddVectors = flags & 0x40;
   c.interrupts[0] = pending;
   for (int level = 1; level < 8; ++level) c.interrupts[level] = uint8_t(mix(state.seed, level));
-
-  m.rom.assign(romSize / 2, 0);
-  m.ram.assign(ramSize / 2, 0);
-  m.tiny.assign(tinySize / 2, 0);
-  m.small.assign(smallSize / 2, 0);
-  // Vectors mostly into the code, sometimes elsewhere or nowhere.
+  m.rom.assign(kRomSize / 2, 0);
+  m.ram.assign(kRamSize / 2, 0);
+  m.tiny.assign(kTinySize / 2, 0);
+  m.small.assign(2, 0);
+  // Vectors mostly into the code, sometimes elsewhere, nowhere or odd.
   for (uint32_t v = 0; v < 256; ++v) {
-    const uint32_t h = mix(state.seed ^ 0xabcdef, v);
-    uint32_t target = romLow + 0x400 + (h & 0x3fe);
-    switch (h >> 27) {
-      case 0:
-        target = ramLow + (h & 0x7fe);
-        break;
-      case 1:
-        target = tinyLow + (h % 3) * 2;
-        break;
-      case 2:
-        target = 0x00f000;
-        break;
-      case 3:
-        target = oddVectors ? target | 1 : target;
-        break;
-      default:
-        break;
-    }
-    writeLong(m.rom, v * 4, target);
+    const uint32_t h = mix(state.seed ^ 0xABCDEF, v), rom = kRom + 0x400 + (h & 0x3FE);
+    const uint32_t targets[] = {kRam + (h & 0x7FE), kTiny + (h % 3) * 2, 0xF000,
+                                flags & 0x40 ? rom | 1 : rom};
+    const uint32_t target = (h >> 27) < 4 ? targets[h >> 27] : rom;
+    m.rom[v * 2] = uint16_t(target >> 16);
+    m.rom[v * 2 + 1] = uint16_t(target);
   }
-  for (uint32_t i = 0x400 / 2; i < m.rom.size(); ++i) m.rom[i] = in.word();
+  for (size_t i = 0x400 / 2; i < m.rom.size(); ++i) m.rom[i] = in.word();
   for (uint16_t& w : m.ram) w = in.word();
   for (uint16_t& w : m.tiny) w = in.word();
 }
 
+// ---- the two runs ----
+
 struct Outcome {
   CpuContext context{};
-  uint32_t cycles = 0;
-  uint32_t lastResult = 0;
+  uint32_t cycles = 0, lastResult = 0;
   bool parted = false;
   Memory memory;
   std::vector<Observation> seen;
@@ -326,31 +252,25 @@ void bind(CpuContext& c, Tables& t, bool resetHandler) {
   c.userWriteByte = c.userWriteWord = t.userWrite.data();
   const bool super = c.sr & 0x2000;
   c.fetch = super ? c.superFetch : c.userFetch;
-  c.readByte = super ? c.superReadByte : c.userReadByte;
-  c.readWord = super ? c.superReadWord : c.userReadWord;
+  c.readByte = c.readWord = super ? c.superReadByte : c.userReadByte;
   c.writeByte = super ? c.superWriteByte : c.userWriteByte;
   c.writeWord = super ? c.superWriteWord : c.userWriteWord;
   c.resetHandler = resetHandler ? onReset : nullptr;
-}
-
-bool isBudgetResult(uint32_t r) {
-  return r == cpuExecBudgetUsed;
 }
 
 // Checks made after every call, outside cpuExec.
 void checkBetweenCalls(uint32_t before, uint32_t result, int32_t budget) {
   CpuContext c;
   cpuGetContext(&c);
+  const uint32_t charged = totalCycles() - before;
   if (c.cycleCount != cpuReadCycleCount()) fail("context counter differs from cpuReadCycleCount");
   if (cpuReadPc() != c.pc) fail("cpuReadPc differs from the context's pc");
-  if ((c.sr & 0x58e0) != 0) fail("status register holds bits that do not exist");
-  const uint32_t charged = totalCycles() - before;
+  if ((c.sr & 0x58E0) != 0) fail("status register holds bits that do not exist");
   if (result == cpuExecHalted && charged != 0) fail("a halted processor charged cycles");
-  if (isBudgetResult(result) && charged > uint32_t(budget) + 400)
+  if (result == cpuExecBudgetUsed && charged > uint32_t(budget) + 400)
     fail("a slice overran its budget by more than any instruction costs");
 }
 
-// Run 1: the input's slices.
 void runSliced(const Setup& s, Tables& t, Outcome& out) {
   CpuContext c = s.context;
   bind(c, t, s.resetHandler);
@@ -358,12 +278,8 @@ void runSliced(const Setup& s, Tables& t, Outcome& out) {
   for (int i = 0; i < s.calls; ++i) {
     const uint32_t before = totalCycles();
     out.lastResult = cpuExec(s.budgets[i]);
-    if (tracing) {
-      std::fprintf(stderr, "sliced call %d budget %d: result %08X pc %08X total %u\n", i,
-                   s.budgets[i], out.lastResult, cpuReadPc(), totalCycles());
-    }
     checkBetweenCalls(before, out.lastResult, s.budgets[i]);
-    if (!isBudgetResult(out.lastResult)) break;
+    if (out.lastResult != cpuExecBudgetUsed) break;
   }
   cpuGetContext(&out.context);
   out.cycles = totalCycles();
@@ -376,21 +292,18 @@ bool stopsNext(const Memory& m) {
   cpuGetContext(&c);
   uint32_t pc = c.pc;
   bool super = c.sr & 0x2000;
-  const uint32_t mask = c.sr >> 8 & 7;
   for (uint32_t level = 7; level >= 1; --level) {
-    if ((c.interrupts[0] >> level & 1) && (level == 7 || level > mask)) {
+    if ((c.interrupts[0] >> level & 1) && (level == 7 || level > (c.sr >> 8 & 7u))) {
       const uint32_t vector = c.interrupts[level];
       pc = uint32_t(m.rom[vector * 2]) << 16 | m.rom[vector * 2 + 1];
       super = true;
       break;
     }
   }
-  return super && (c.interrupts[0] & 1) == 0 && cpuFetch(pc) == 0x4e72;
+  return super && (c.interrupts[0] & 1) == 0 && cpuFetch(pc) == 0x4E72;
 }
 
-// Which of its own table sets a context has in force (each run has its own
-// tables): one bit per current pointer that equals its supervisor pointer,
-// and one per pointer that equals its user pointer.
+// Which of its own tables a context has in force (each run has its own).
 uint32_t tableSet(const CpuContext& c) {
   const void* current[] = {c.fetch, c.readByte, c.readWord, c.writeByte, c.writeWord};
   const void* super[] = {c.superFetch, c.superReadByte, c.superReadWord, c.superWriteByte,
@@ -411,141 +324,89 @@ bool sameState(const CpuContext& a, const CpuContext& b) {
          tableSet(a) == tableSet(b);
 }
 
-bool sameMemory(const Memory& a, const Memory& b) {
-  return a.ram == b.ram && a.small == b.small && a.rom == b.rom && a.tiny == b.tiny;
-}
-
-void copyInto(Memory& to, const Memory& from) {
-  std::copy(from.rom.begin(), from.rom.end(), to.rom.begin());
-  std::copy(from.ram.begin(), from.ram.end(), to.ram.begin());
-  std::copy(from.tiny.begin(), from.tiny.end(), to.tiny.begin());
-  std::copy(from.small.begin(), from.small.end(), to.small.begin());
-}
-
 struct QuietStep {
-  uint32_t charged;
-  uint8_t before;   // the pending levels at its start
-  uint8_t pending;  // the pending levels it left
+  CpuContext before, after;
 };
 
 // Runs the next step with handlers that give the same answers but call
 // nothing in the core, then puts everything back.
 QuietStep quietStep(Memory& m) {
-  CpuContext before, after;
-  cpuGetContext(&before);
+  QuietStep q;
+  cpuGetContext(&q.before);
   const Memory saved = m;
   const uint32_t calls = state.calls;
   state.quiet = true;
   cpuExec(1);
-  cpuGetContext(&after);
+  cpuGetContext(&q.after);
   state.quiet = false;
   state.calls = calls;
-  copyInto(m, saved);
-  cpuSetContext(&before);
-  return {after.cycleCount - before.cycleCount, uint8_t(before.interrupts[0] & 0xfe),
-          uint8_t(after.interrupts[0] & 0xfe)};
+  for (auto part : {&Memory::rom, &Memory::ram, &Memory::tiny, &Memory::small})
+    std::copy((saved.*part).begin(), (saved.*part).end(), (m.*part).begin());
+  cpuSetContext(&q.before);
+  return q;
 }
 
 // Requests, releases and trips from handlers change what a step charges
-// only by the interrupts it takes (44 cycles each). A pending bit is cleared
-// only by taking its interrupt, so the step took (pending before + requests
-// recorded - pending after) interrupts, the quiet one (pending before -
-// pending after).
-// No instruction starts while an interrupt is due: when a handler raises a
-// request while the step's start takes an interrupt (vector read, frame
-// push), the step takes that one too and ends there, its budget used, with
-// no instruction run; it then charges exactly its interrupts.
-void checkAgainstQuiet(uint32_t charged, const QuietStep& quiet) {
+// only by the interrupts it takes. A pending bit is cleared only by taking
+// its interrupt, so the step took (pending before + requests recorded -
+// pending after) interrupts, the quiet one (pending before - its pending
+// after). No instruction starts while an interrupt is due: when a handler
+// raises a request while the step's start takes an interrupt, the step takes
+// that one too and ends there, charging exactly its interrupts.
+void checkAgainstQuiet(uint32_t charged, const QuietStep& q) {
   CpuContext c;
   cpuGetContext(&c);
-  const int32_t after = std::popcount(uint8_t(c.interrupts[0] & 0xfe));
-  const int32_t extra = int32_t(state.recorded) + std::popcount(quiet.pending) - after;
-  const int32_t taken = int32_t(state.recorded) + std::popcount(quiet.before) - after;
-  const bool interruptsOnly = state.recorded > 0 && taken >= 2 && int64_t(charged) == 44 * taken;
-  if (int64_t(charged) != int64_t(quiet.charged) + 44 * extra && !interruptsOnly) {
-    std::fprintf(stderr,
-                 "step charged %u, the same step without handler effects %u, %d more "
-                 "interrupts taken\n",
-                 charged, quiet.charged, extra);
+  auto pending = [](const CpuContext& x) { return std::popcount(uint8_t(x.interrupts[0] & 0xFE)); };
+  const int32_t recorded = int32_t(state.recorded), left = pending(c);
+  const int32_t extra = recorded + pending(q.after) - left,
+                taken = recorded + pending(q.before) - left;
+  const int64_t quietCharged = q.after.cycleCount - q.before.cycleCount;
+  if (int64_t(charged) != quietCharged + kInterruptCost * extra &&
+      !(recorded > 0 && taken >= 2 && int64_t(charged) == kInterruptCost * taken))
     fail("handler calls changed what a step charged");
-  }
 }
 
-// Run 2: one instruction per call, up to the first run's cycle total. Calls
-// that charge nothing (a fetch that fails) may follow the last instruction;
-// a few of them are run while the state still differs.
+// One instruction per call up to the first run's total. Calls that charge
+// nothing (a failed fetch) may follow; a few run while the state differs.
 void runStepped(const Setup& s, Tables& t, const Outcome& sliced, Memory& m, Outcome& out) {
   CpuContext c = s.context;
   bind(c, t, s.resetHandler);
   cpuSetContext(&c);
-  const uint32_t limit = sliced.cycles / 4 + 64;
   int idle = 0;
-  for (uint32_t step = 0; step < limit; ++step) {
+  for (uint32_t step = 0; step < sliced.cycles / 4 + 64; ++step) {
     const uint32_t now = totalCycles();
     if (now > sliced.cycles) break;
-    if (now == sliced.cycles) {
-      cpuGetContext(&c);
-      if (++idle > 4 || (state.seen.size() == sliced.seen.size() && sameState(c, sliced.context) &&
-                         sameMemory(m, sliced.memory)))
-        break;
-    }
-    // STOP charges the rest of a slice: the runs part from here.
-    if (stopsNext(m)) {
+    if (now == sliced.cycles &&
+        (cpuGetContext(&c), ++idle > 4 || (state.seen.size() == sliced.seen.size() &&
+                                           sameState(c, sliced.context) && m == sliced.memory)))
+      break;
+    if (stopsNext(m)) {  // STOP charges the rest of a slice: the runs part here
       out.parted = true;
       break;
-    }
-    if (tracing) {
-      cpuGetContext(&c);
-      std::fprintf(stderr, "step at %08X word %04X sr %04X pending %02X total %u calls %zu\n", c.pc,
-                   cpuFetch(c.pc), c.sr, c.interrupts[0], now, state.seen.size());
     }
     const QuietStep quiet = quietStep(m);
     state.recorded = 0;
     out.lastResult = cpuExec(1);
     checkBetweenCalls(now, out.lastResult, 1);
     checkAgainstQuiet(totalCycles() - now, quiet);
-    if (!isBudgetResult(out.lastResult)) break;
+    if (out.lastResult != cpuExecBudgetUsed) break;
   }
   cpuGetContext(&out.context);
   out.cycles = totalCycles();
 }
 
-void printObservation(const char* run, size_t i, const Observation& o) {
-  std::fprintf(stderr, "  %s #%zu: kind %u address %06X data %X pc %08X cycles %u answer %u\n", run,
-               i, o.kind, o.address, o.data, o.pc, o.cycles, o.answer);
-}
-
-void printContext(const char* run, const CpuContext& c, uint32_t result) {
-  std::fprintf(stderr, "  %s: result %08X pc %08X sr %04X usp/ssp %08X pending %02X fetch %s\n   ",
-               run, result, c.pc, c.sr, c.otherSp, c.interrupts[0],
-               c.fetch == c.superFetch ? "super" : "user");
-  for (uint32_t d : c.dreg) std::fprintf(stderr, " %08X", d);
-  std::fprintf(stderr, "\n   ");
-  for (uint32_t a : c.areg) std::fprintf(stderr, " %08X", a);
-  std::fprintf(stderr, "\n");
-}
-
 void compare(const Outcome& a, const Outcome& b) {
   const size_t n = b.parted ? b.seen.size() : std::max(a.seen.size(), b.seen.size());
   for (size_t i = 0; i < n; ++i) {
-    if (i < a.seen.size() && i < b.seen.size() && a.seen[i] == b.seen[i]) continue;
-    std::fprintf(stderr, "handler call %zu differs between sliced and stepped runs\n", i);
-    if (i < a.seen.size()) printObservation("sliced", i, a.seen[i]);
-    if (i < b.seen.size()) printObservation("stepped", i, b.seen[i]);
-    fail("sliced and stepped runs disagree");
+    if (i >= a.seen.size() || i >= b.seen.size() || !(a.seen[i] == b.seen[i])) {
+      std::fprintf(stderr, "handler call %zu of %zu / %zu\n", i, a.seen.size(), b.seen.size());
+      fail("sliced and stepped runs disagree");
+    }
   }
   if (b.parted) return;
-  if (a.cycles != b.cycles) {
-    std::fprintf(stderr, "sliced run charged %u cycles, stepped run %u (results %08X, %08X)\n",
-                 a.cycles, b.cycles, a.lastResult, b.lastResult);
-    fail("cycle totals differ");
-  }
-  if (!sameState(a.context, b.context)) {
-    printContext("sliced", a.context, a.lastResult);
-    printContext("stepped", b.context, b.lastResult);
-    fail("final states differ");
-  }
-  if (!sameMemory(a.memory, b.memory)) fail("final memory differs");
+  if (a.cycles != b.cycles) fail("cycle totals differ");
+  if (!sameState(a.context, b.context)) fail("final states differ");
+  if (!(a.memory == b.memory)) fail("final memory differs");
 }
 
 }  // namespace
@@ -554,36 +415,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool initialised = (cpuInit(), true);
   (void)initialised;
   if (size < 8) return 0;
-
   Setup setup;
   Memory initial;
   Reader in{data, size};
   state = HandlerState{};
   prepare(in, setup, initial);
   const uint32_t seed = state.seed;
-  const bool byteTables = seed & 1;
-
-  Outcome sliced, stepped;
-  {
+  Outcome runs[2];
+  for (int stepped = 0; stepped < 2; ++stepped) {
     Memory m = initial;
     Tables t;
-    buildTables(t, m, byteTables);
+    buildTables(t, m, seed & 1);
     state = HandlerState{};
     state.seed = seed;
-    runSliced(setup, t, sliced);
-    sliced.memory = m;
-    sliced.seen = std::move(state.seen);
+    if (stepped)
+      runStepped(setup, t, runs[0], m, runs[1]);
+    else
+      runSliced(setup, t, runs[0]);
+    runs[stepped].memory = m;
+    runs[stepped].seen = std::move(state.seen);
   }
-  {
-    Memory m = initial;
-    Tables t;
-    buildTables(t, m, byteTables);
-    state = HandlerState{};
-    state.seed = seed;
-    runStepped(setup, t, sliced, m, stepped);
-    stepped.memory = m;
-    stepped.seen = std::move(state.seen);
-  }
-  compare(sliced, stepped);
+  compare(runs[0], runs[1]);
   return 0;
 }
