@@ -243,19 +243,9 @@ uint16_t* listed(uint32_t a, bool reading) {
   unlisted.insert(a);
   return nullptr;
 }
-uint32_t readWord(uint32_t a, const DataRegion*) {
+uint32_t readWord(uint32_t a) {
   const uint16_t* w = listed(a, true);
   return w ? *w : 0;
-}
-uint32_t readByte(uint32_t a, const DataRegion* r) {
-  return (a & 1) ? readWord(a, r) & 0xFF : readWord(a, r) >> 8;
-}
-void writeWord(uint32_t a, uint32_t v, const DataRegion*) {
-  if (uint16_t* w = listed(a, false)) *w = uint16_t(v);
-}
-void writeByte(uint32_t a, uint32_t v, const DataRegion*) {
-  if (uint16_t* w = listed(a, false))
-    *w = (a & 1) ? uint16_t((*w & 0xFF00) | v) : uint16_t((*w & 0x00FF) | v << 8);
 }
 void setHostWord(uint32_t a, uint16_t w) {
   host[a] = uint8_t(w);
@@ -283,12 +273,22 @@ std::string runVector(const Vector& t, bool viaHandlers) {
     if (words.emplace(a, 0).second) writeOnly.insert(a);
   const ProgramRegion fetch[] = {{0, 0xFFFFFF, intptr_t(host.data())},
                                  {cpuTableEnd, cpuTableEnd, 0}};
+  ReadHandler rb = [](uint32_t a, const DataRegion*) {
+    return readWord(a) >> (a & 1 ? 0 : 8) & 0xFF;
+  };
+  ReadHandler rw = [](uint32_t a, const DataRegion*) { return readWord(a); };
+  WriteHandler wb = [](uint32_t a, uint32_t v, const DataRegion*) {
+    if (uint16_t* w = listed(a, false))
+      *w = uint16_t(a & 1 ? (*w & 0xFF00) | v : (*w & 0x00FF) | v << 8);
+  };
+  WriteHandler ww = [](uint32_t a, uint32_t v, const DataRegion*) {
+    if (uint16_t* w = listed(a, false)) *w = uint16_t(v);
+  };
+  void* const handlers[] = {reinterpret_cast<void*>(rb), reinterpret_cast<void*>(rw),
+                            reinterpret_cast<void*>(wb), reinterpret_cast<void*>(ww)};
   DataRegion tables[4][2];
-  const ReadHandler reads[] = {readByte, readWord};
-  const WriteHandler writes[] = {writeByte, writeWord};
   for (int i = 0; i < 4; ++i) {
-    void* h = i < 2 ? reinterpret_cast<void*>(reads[i]) : reinterpret_cast<void*>(writes[i - 2]);
-    tables[i][0] = {0, 0xFFFFFF, viaHandlers ? h : nullptr, host.data()};
+    tables[i][0] = {0, 0xFFFFFF, viaHandlers ? handlers[i] : nullptr, host.data()};
     tables[i][1] = {cpuTableEnd, cpuTableEnd, nullptr, nullptr};
   }
   CpuContext c{};

@@ -1,23 +1,18 @@
 // libFuzzer target of the 68000 core: random code and registers over a map
 // with holes, handlers, overlapping and straddled entries and a fetch region
-// shorter than some instructions. Each input runs twice from the same state:
-// in slices of its budgets, then one instruction per call. Slicing does not
-// change what runs, so both runs make the same handler calls (address, data,
-// PC, cycle count) and end in the same state and memory with the same cycles
-// charged, up to a STOP, which charges the rest of its slice. Each single
-// step is first replayed with handlers that call nothing in the core:
-// requests, releases and trips change what a step charges only by the
-// interrupts it takes. Handlers answer, raise requests, release the slice and
-// trip the counter as a pure function of the input's seed and the call's
-// number. AddressSanitizer checks that no host byte outside a region is
-// touched (every region is its own heap block, sized exactly).
+// shorter than some instructions, run twice: in slices of the input's
+// budgets, then one instruction per call. Both runs make the same handler
+// calls (address, data, PC, count) and end alike, up to a STOP (it charges
+// the rest of its slice). Handlers raise requests, release the slice and trip
+// the counter as a function of the input's seed and the call's number.
+// AddressSanitizer checks that no host byte outside a region (each its own
+// heap block) is touched.
 //
 // Input: flags, condition codes, slice count, eight 16-bit budgets, pending
-// levels, a 32-bit handler seed, 18 (kind, 16-bit value) choices for D0-D7,
-// A0-A7, the other stack pointer and the PC, then the words of ROM
-// 0x400-0x7ff, of RAM and of the six-byte region (missing bytes read as 0).
+// levels, handler seed, (kind, value) for D0-D7, A0-A7, the other stack
+// pointer and the PC, then the words of ROM from 0x400, RAM and the short region.
 #include <algorithm>
-#include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -34,22 +29,18 @@ constexpr uint32_t kTiny = 0x4000, kTinySize = 6;         // shorter than some i
 constexpr uint32_t kPort = 0x6000;                        // handlers, 256 bytes
 constexpr uint32_t kSmall = 0x8000, kSmallPort = 0x8004;  // 4 direct bytes, handlers after
 constexpr uint32_t kShadow = 0x2400;  // word-write handlers over 16 bytes of RAM
-constexpr int kInterruptCost = 44;
 
 struct Memory {
   std::vector<uint16_t> rom, ram, tiny, small;
   bool operator==(const Memory&) const = default;
 };
 
-// ---- handlers ----
-
 struct Observation {
   uint32_t kind, address, data, pc, cycles, answer;  // kind: byte/word read/write, RESET
   bool operator==(const Observation&) const = default;
 };
 struct HandlerState {
-  uint32_t seed = 0, calls = 0, tripped = 0, recorded = 0;  // tripped: cycles taken by trips
-  bool quiet = false;  // answer as usual but call nothing in the core
+  uint32_t seed = 0, calls = 0, tripped = 0;  // tripped: cycles taken by trips
   std::vector<Observation> seen;
 } state;
 
@@ -74,14 +65,12 @@ uint32_t onCall(uint32_t kind, uint32_t address, uint32_t data) {
   if (address > 0xFFFFFF) fail("handler got an address above 24 bits");
   if (data > (kind == 2 ? 0xFFu : 0xFFFFu)) fail("write handler got more bits than its size");
   const uint32_t h = mix(mix(state.seed, state.calls++), address), what = h >> 28;
-  if (state.quiet) return h;
   Observation o{kind, address, data, cpuReadPc(), totalCycles(), 0};
   if (!state.seen.empty() && o.cycles < state.seen.back().cycles)
     fail("cycle count went backwards between handler calls");
   if (what <= 1) {
     static constexpr int32_t kVectors[] = {cpuAutovector, cpuAutovector, cpuSpuriousVector, 64};
     o.answer = uint32_t(cpuInterrupt(int32_t(1 + (h >> 8) % 7), kVectors[(h >> 4) & 3]));
-    state.recorded += o.answer == cpuInterruptRecorded;
   } else if (what == 2) {
     cpuReleaseTimeslice();
   } else if (what <= 4) {
@@ -94,24 +83,6 @@ uint32_t onCall(uint32_t kind, uint32_t address, uint32_t data) {
   state.seen.push_back(o);
   return h;
 }
-uint32_t readByte(uint32_t a, const DataRegion*) {
-  return onCall(0, a, 0);
-}
-uint32_t readWord(uint32_t a, const DataRegion*) {
-  return onCall(1, a, 0);
-}
-void writeByte(uint32_t a, uint32_t d, const DataRegion*) {
-  onCall(2, a, d);
-}
-void writeWord(uint32_t a, uint32_t d, const DataRegion*) {
-  onCall(3, a, d);
-}
-void onReset() {
-  onCall(4, 0, 0);
-}
-
-// ---- the map ----
-
 // Sized exactly, so that a search past the end entry is caught too.
 struct Tables {
   std::vector<ProgramRegion> superFetch, userFetch;
@@ -135,9 +106,12 @@ void buildTables(Tables& t, Memory& m, bool byteTables) {
   const DataRegion rom = direct(kRom, m.rom), ram = direct(kRam, m.ram),
                    tiny = direct(kTiny, m.tiny), small = direct(kSmall, m.small),
                    end{cpuTableEnd, cpuTableEnd, nullptr, nullptr};
-  void* const read = reinterpret_cast<void*>(byteTables ? readByte : readWord);
-  void* const wb = reinterpret_cast<void*>(writeByte);
-  void* const ww = reinterpret_cast<void*>(writeWord);
+  ReadHandler rb = [](uint32_t a, const DataRegion*) { return onCall(0, a, 0); };
+  ReadHandler rw = [](uint32_t a, const DataRegion*) { return onCall(1, a, 0); };
+  WriteHandler wbh = [](uint32_t a, uint32_t d, const DataRegion*) { onCall(2, a, d); };
+  WriteHandler wwh = [](uint32_t a, uint32_t d, const DataRegion*) { onCall(3, a, d); };
+  void *read = reinterpret_cast<void*>(byteTables ? rb : rw), *wb = reinterpret_cast<void*>(wbh),
+       *ww = reinterpret_cast<void*>(wwh);
   const ProgramRegion fetchEnd{cpuTableEnd, cpuTableEnd, 0};
   const ProgramRegion ramCode = code(kRam, m.ram, kRam), tinyCode = code(kTiny, m.tiny, kTiny);
   t.superFetch = {code(kRom, m.rom, kRom), ramCode, tinyCode, fetchEnd};
@@ -157,39 +131,37 @@ void buildTables(Tables& t, Memory& m, bool byteTables) {
   t.userWrite = {small, port(kSmallPort, kSmallPort + 7, ww), ram, end};
 }
 
-// ---- input ----
-
 struct Reader {
   const uint8_t* data;
   size_t size, at = 0;
   uint8_t byte() { return at < size ? data[at++] : 0; }
-  uint16_t word() { return uint16_t(byte() << 8 | byte()); }
+  uint16_t word() {
+    const uint32_t high = byte();
+    return uint16_t(high << 8 | byte());
+  }
+  uint32_t pick(uint32_t (*choose)(uint8_t, uint16_t)) {
+    const uint8_t kind = byte();
+    return choose(kind, word());
+  }
 };
 
+// A register value or PC of the kind the input picks: into a region, or anything.
+// clang-format off
 uint32_t pickValue(uint8_t kind, uint16_t v) {
-  const uint32_t choices[] = {kRom + 0x400 + (v & 0x3FF),
-                              kRam + (v & 0x7FF),
-                              kPort + (v & 0xFF),
-                              kSmall + (v & 0xF),
-                              kTiny + (v & 7),
-                              uint32_t(int32_t(int16_t(v))),
+  const uint32_t choices[] = {kRom + 0x400 + (v & 0x3FF), kRam + (v & 0x7FF), kPort + (v & 0xFF),
+                              kSmall + (v & 0xF), kTiny + (v & 7), uint32_t(int32_t(int16_t(v))),
                               uint32_t(v) << 16 | (v ^ 0x5A5A),
                               uint32_t(v & 0xFF) << 24 | (kRam + ((v >> 8) << 3 & 0x7FF))};
   return choices[kind & 7];
 }
-
 uint32_t pickPc(uint8_t kind, uint16_t v) {
   const uint32_t rom = kRom + 0x400 + (v & 0x3FE), ram = kRam + (v & 0x7FE);
-  const uint32_t choices[] = {rom,
-                              rom,
-                              rom,
-                              ram,
-                              ram,
-                              kTiny + (v % 3) * 2,
+  const uint32_t choices[] = {rom, rom, rom, ram, ram, kTiny + (v % 3) * 2,
                               uint32_t(v & 0xFF) << 24 | (kRom + 0x400 + (v >> 8 << 1 & 0x3FE)),
                               uint32_t(v) << 8 | (v >> 8)};
   return choices[kind & 7];
 }
+// clang-format on
 
 struct Setup {
   CpuContext context{};
@@ -203,12 +175,13 @@ void prepare(Reader& in, Setup& s, Memory& m) {
   s.calls = 1 + in.byte() % 8;
   for (int32_t& b : s.budgets) b = 1 + in.word() % 2048;
   const uint8_t pending = in.byte() & 0xFE;
-  state.seed = uint32_t(in.word()) << 16 | in.word();
+  state.seed = uint32_t(in.word()) << 16;
+  state.seed |= in.word();
   CpuContext& c = s.context;
-  for (uint32_t& r : c.dreg) r = pickValue(in.byte(), in.word());
-  for (uint32_t& r : c.areg) r = pickValue(in.byte(), in.word());
-  c.otherSp = pickValue(in.byte(), in.word());
-  c.pc = pickPc(in.byte(), in.word());
+  for (uint32_t& r : c.dreg) r = in.pick(pickValue);
+  for (uint32_t& r : c.areg) r = in.pick(pickValue);
+  c.otherSp = in.pick(pickValue);
+  c.pc = in.pick(pickPc);
   c.sr = uint16_t((flags & 1 ? 0x2000 : 0) | (flags & 2 ? 0x8000 : 0) | (flags >> 2 & 7) << 8 |
                   (ccr & 0x1F));
   s.resetHandler = flags & 0x20;
@@ -232,8 +205,6 @@ void prepare(Reader& in, Setup& s, Memory& m) {
   for (uint16_t& w : m.tiny) w = in.word();
 }
 
-// ---- the two runs ----
-
 struct Outcome {
   CpuContext context{};
   uint32_t cycles = 0, lastResult = 0;
@@ -255,158 +226,70 @@ void bind(CpuContext& c, Tables& t, bool resetHandler) {
   c.readByte = c.readWord = super ? c.superReadByte : c.userReadByte;
   c.writeByte = super ? c.superWriteByte : c.userWriteByte;
   c.writeWord = super ? c.superWriteWord : c.userWriteWord;
-  c.resetHandler = resetHandler ? onReset : nullptr;
-}
-
-// Checks made after every call, outside cpuExec.
-void checkBetweenCalls(uint32_t before, uint32_t result, int32_t budget) {
-  CpuContext c;
-  cpuGetContext(&c);
-  const uint32_t charged = totalCycles() - before;
-  if (c.cycleCount != cpuReadCycleCount()) fail("context counter differs from cpuReadCycleCount");
-  if (cpuReadPc() != c.pc) fail("cpuReadPc differs from the context's pc");
-  if ((c.sr & 0x58E0) != 0) fail("status register holds bits that do not exist");
-  if (result == cpuExecHalted && charged != 0) fail("a halted processor charged cycles");
-  if (result == cpuExecBudgetUsed && charged > uint32_t(budget) + 400)
-    fail("a slice overran its budget by more than any instruction costs");
-}
-
-void runSliced(const Setup& s, Tables& t, Outcome& out) {
-  CpuContext c = s.context;
-  bind(c, t, s.resetHandler);
-  cpuSetContext(&c);
-  for (int i = 0; i < s.calls; ++i) {
-    const uint32_t before = totalCycles();
-    out.lastResult = cpuExec(s.budgets[i]);
-    checkBetweenCalls(before, out.lastResult, s.budgets[i]);
-    if (out.lastResult != cpuExecBudgetUsed) break;
-  }
-  cpuGetContext(&out.context);
-  out.cycles = totalCycles();
+  c.resetHandler = resetHandler ? [] { onCall(4, 0, 0); } : ResetHandler{};
 }
 
 // The next step runs a STOP: the one at the PC, or the first instruction of
 // the interrupt handler that the step takes at its start.
-bool stopsNext(const Memory& m) {
-  CpuContext c;
-  cpuGetContext(&c);
-  uint32_t pc = c.pc;
-  bool super = c.sr & 0x2000;
-  for (uint32_t level = 7; level >= 1; --level) {
-    if ((c.interrupts[0] >> level & 1) && (level == 7 || level > (c.sr >> 8 & 7u))) {
-      const uint32_t vector = c.interrupts[level];
-      pc = uint32_t(m.rom[vector * 2]) << 16 | m.rom[vector * 2 + 1];
-      super = true;
-      break;
-    }
-  }
-  return super && (c.interrupts[0] & 1) == 0 && cpuFetch(pc) == 0x4E72;
+bool stopsNext(const CpuContext& c, const Memory& m) {
+  uint32_t pc = c.pc, level = 7;
+  while (level > 0 && !((c.interrupts[0] >> level & 1) && (level == 7 || level > (c.sr >> 8 & 7u))))
+    --level;
+  if (level > 0)
+    pc = uint32_t(m.rom[c.interrupts[level] * 2]) << 16 | m.rom[c.interrupts[level] * 2 + 1];
+  return (level > 0 || (c.sr & 0x2000)) && (c.interrupts[0] & 1) == 0 && cpuFetch(pc) == 0x4E72;
 }
 
-// Which of its own tables a context has in force (each run has its own).
-uint32_t tableSet(const CpuContext& c) {
-  const void* current[] = {c.fetch, c.readByte, c.readWord, c.writeByte, c.writeWord};
-  const void* super[] = {c.superFetch, c.superReadByte, c.superReadWord, c.superWriteByte,
-                         c.superWriteWord};
-  const void* user[] = {c.userFetch, c.userReadByte, c.userReadWord, c.userWriteByte,
-                        c.userWriteWord};
-  uint32_t bits = 0;
-  for (int i = 0; i < 5; ++i)
-    bits |= (current[i] == super[i]) << i | (current[i] == user[i]) << (i + 8);
-  return bits;
-}
-
+// Registers, SR, requests, and whether each current table is the
+// supervisor's or the user's (each run has its own tables).
 bool sameState(const CpuContext& a, const CpuContext& b) {
-  return std::memcmp(a.dreg, b.dreg, sizeof a.dreg) == 0 &&
-         std::memcmp(a.areg, b.areg, sizeof a.areg) == 0 && a.otherSp == b.otherSp &&
-         a.pc == b.pc && a.sr == b.sr &&
-         std::memcmp(a.interrupts, b.interrupts, sizeof a.interrupts) == 0 &&
-         tableSet(a) == tableSet(b);
+  auto tables = [](const CpuContext& c) {
+    return std::vector<bool>{c.fetch == c.superFetch,         c.readByte == c.superReadByte,
+                             c.readWord == c.superReadWord,   c.writeByte == c.superWriteByte,
+                             c.writeWord == c.superWriteWord, c.fetch == c.userFetch,
+                             c.writeWord == c.userWriteWord};
+  };
+  const size_t registers = offsetof(CpuContext, cycleCount) - offsetof(CpuContext, dreg);
+  return std::memcmp(a.dreg, b.dreg, registers) == 0 && a.sr == b.sr &&
+         std::memcmp(a.interrupts, b.interrupts, 8) == 0 && tables(a) == tables(b);
 }
 
-struct QuietStep {
-  CpuContext before, after;
-};
-
-// Runs the next step with handlers that give the same answers but call
-// nothing in the core, then puts everything back.
-QuietStep quietStep(Memory& m) {
-  QuietStep q;
-  cpuGetContext(&q.before);
-  const Memory saved = m;
-  const uint32_t calls = state.calls;
-  state.quiet = true;
-  cpuExec(1);
-  cpuGetContext(&q.after);
-  state.quiet = false;
-  state.calls = calls;
-  for (auto part : {&Memory::rom, &Memory::ram, &Memory::tiny, &Memory::small})
-    std::copy((saved.*part).begin(), (saved.*part).end(), (m.*part).begin());
-  cpuSetContext(&q.before);
-  return q;
-}
-
-// Requests, releases and trips from handlers change what a step charges
-// only by the interrupts it takes. A pending bit is cleared only by taking
-// its interrupt, so the step took (pending before + requests recorded -
-// pending after) interrupts, the quiet one (pending before - its pending
-// after). No instruction starts while an interrupt is due: when a handler
-// raises a request while the step's start takes an interrupt, the step takes
-// that one too and ends there, charging exactly its interrupts.
-void checkAgainstQuiet(uint32_t charged, const QuietStep& q) {
-  CpuContext c;
-  cpuGetContext(&c);
-  auto pending = [](const CpuContext& x) { return std::popcount(uint8_t(x.interrupts[0] & 0xFE)); };
-  const int32_t recorded = int32_t(state.recorded), left = pending(c);
-  const int32_t extra = recorded + pending(q.after) - left,
-                taken = recorded + pending(q.before) - left;
-  const int64_t quietCharged = q.after.cycleCount - q.before.cycleCount;
-  if (int64_t(charged) != quietCharged + kInterruptCost * extra &&
-      !(recorded > 0 && taken >= 2 && int64_t(charged) == kInterruptCost * taken))
-    fail("handler calls changed what a step charged");
-}
-
-// One instruction per call up to the first run's total. Calls that charge
-// nothing (a failed fetch) may follow; a few run while the state differs.
-void runStepped(const Setup& s, Tables& t, const Outcome& sliced, Memory& m, Outcome& out) {
+// The input's slices or, given the sliced run, one instruction per call up to
+// its total; calls that charge nothing (a failed fetch) may follow, a few
+// while the state still differs. Checks between calls, outside cpuExec.
+void run(const Setup& s, Tables& t, Memory& m, const Outcome* sliced, Outcome& out) {
   CpuContext c = s.context;
   bind(c, t, s.resetHandler);
   cpuSetContext(&c);
-  int idle = 0;
-  for (uint32_t step = 0; step < sliced.cycles / 4 + 64; ++step) {
-    const uint32_t now = totalCycles();
-    if (now > sliced.cycles) break;
-    if (now == sliced.cycles &&
-        (cpuGetContext(&c), ++idle > 4 || (state.seen.size() == sliced.seen.size() &&
-                                           sameState(c, sliced.context) && m == sliced.memory)))
+  const uint32_t calls = sliced ? sliced->cycles / 4 + 64 : uint32_t(s.calls);
+  for (uint32_t call = 0, idle = 0; call < calls; ++call) {
+    const uint32_t before = totalCycles();
+    cpuGetContext(&c);
+    if (sliced && (before > sliced->cycles ||
+                   (before == sliced->cycles &&
+                    (++idle > 4 || (state.seen.size() == sliced->seen.size() &&
+                                    sameState(c, sliced->context) && m == sliced->memory)))))
       break;
-    if (stopsNext(m)) {  // STOP charges the rest of a slice: the runs part here
+    if (sliced && stopsNext(c, m)) {  // STOP charges the rest of a slice: the runs part
       out.parted = true;
       break;
     }
-    const QuietStep quiet = quietStep(m);
-    state.recorded = 0;
-    out.lastResult = cpuExec(1);
-    checkBetweenCalls(now, out.lastResult, 1);
-    checkAgainstQuiet(totalCycles() - now, quiet);
+    const int32_t budget = sliced ? 1 : s.budgets[call];
+    out.lastResult = cpuExec(budget);
+    cpuGetContext(&c);
+    const uint32_t charged = totalCycles() - before;
+    if (c.cycleCount != cpuReadCycleCount()) fail("context counter differs from cpuReadCycleCount");
+    if (cpuReadPc() != c.pc) fail("cpuReadPc differs from the context's pc");
+    if ((c.sr & 0x58E0) != 0) fail("status register holds bits that do not exist");
+    if (out.lastResult == cpuExecHalted && charged != 0) fail("a halted processor charged cycles");
+    if (out.lastResult == cpuExecBudgetUsed && charged > uint32_t(budget) + 400)
+      fail("a slice overran its budget by more than any instruction costs");
     if (out.lastResult != cpuExecBudgetUsed) break;
   }
   cpuGetContext(&out.context);
   out.cycles = totalCycles();
-}
-
-void compare(const Outcome& a, const Outcome& b) {
-  const size_t n = b.parted ? b.seen.size() : std::max(a.seen.size(), b.seen.size());
-  for (size_t i = 0; i < n; ++i) {
-    if (i >= a.seen.size() || i >= b.seen.size() || !(a.seen[i] == b.seen[i])) {
-      std::fprintf(stderr, "handler call %zu of %zu / %zu\n", i, a.seen.size(), b.seen.size());
-      fail("sliced and stepped runs disagree");
-    }
-  }
-  if (b.parted) return;
-  if (a.cycles != b.cycles) fail("cycle totals differ");
-  if (!sameState(a.context, b.context)) fail("final states differ");
-  if (!(a.memory == b.memory)) fail("final memory differs");
+  out.memory = m;
+  out.seen = std::move(state.seen);
 }
 
 }  // namespace
@@ -421,20 +304,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   state = HandlerState{};
   prepare(in, setup, initial);
   const uint32_t seed = state.seed;
-  Outcome runs[2];
-  for (int stepped = 0; stepped < 2; ++stepped) {
+  Outcome a, b;
+  for (Outcome* out : {&a, &b}) {
     Memory m = initial;
     Tables t;
     buildTables(t, m, seed & 1);
     state = HandlerState{};
     state.seed = seed;
-    if (stepped)
-      runStepped(setup, t, runs[0], m, runs[1]);
-    else
-      runSliced(setup, t, runs[0]);
-    runs[stepped].memory = m;
-    runs[stepped].seen = std::move(state.seen);
+    run(setup, t, m, out == &b ? &a : nullptr, *out);
   }
-  compare(runs[0], runs[1]);
+  const size_t n = b.parted ? b.seen.size() : std::max(a.seen.size(), b.seen.size());
+  for (size_t i = 0; i < n; ++i) {
+    if (i >= a.seen.size() || i >= b.seen.size() || !(a.seen[i] == b.seen[i])) {
+      std::fprintf(stderr, "handler call %zu of %zu / %zu\n", i, a.seen.size(), b.seen.size());
+      fail("sliced and stepped runs make different handler calls");
+    }
+  }
+  if (b.parted) return 0;
+  if (a.cycles != b.cycles) fail("cycle totals differ");
+  if (!sameState(a.context, b.context)) fail("final states differ");
+  if (!(a.memory == b.memory)) fail("final memory differs");
   return 0;
 }
