@@ -237,19 +237,58 @@ TEST(Engine, Rules) {
 TEST(Engine, InterruptRequests) {
   Rig rig;
   rig.load({kNop});
-  const int32_t kOut = cpuInterruptOutOfRange;
-  const int32_t rows[][3] = {{3, cpuAutovector, cpuInterruptRecorded},
-                             {3, 40, cpuInterruptAlreadyPending},
-                             {4, cpuSpuriousVector, cpuInterruptRecorded},
-                             {7, 255, cpuInterruptRecorded},
-                             {0, 30, kOut},
-                             {8, 30, kOut},
-                             {1, 256, kOut},
-                             {1, -3, kOut}};
+  const int32_t kIn = cpuInterruptRecorded, kOut = cpuInterruptOutOfRange;
+  // clang-format off
+  const int32_t rows[][3] = {{3, cpuAutovector, kIn}, {3, 40, cpuInterruptAlreadyPending},
+      {4, cpuSpuriousVector, kIn}, {7, 255, kIn}, {0, 30, kOut}, {8, 30, kOut}, {1, 256, kOut},
+      {1, -3, kOut}};
+  // clang-format on
   for (auto& r : rows) EXPECT_EQ(cpuInterrupt(r[0], r[1]), r[2]) << r[0] << " " << r[1];
   cpuGetContext(&rig.c);
   const uint8_t want[8] = {0x98, 0, 0, 27, 24, 0, 0, 255};
   EXPECT_EQ(std::memcmp(rig.c.interrupts, want, 8), 0);
+}
+
+// Every opcode word at the end of a fetch region of 2 to 10 bytes: refused,
+// untouched, until the region holds all its words; then it runs, and a
+// sequential one ends right after them (extension words 0x7FFE send
+// branches far). 11128 words are illegal, 8192 line 1010 / 1111 traps.
+TEST(Engine, OpcodeTable) {
+  Rig rig;
+  rig.load({});
+  const CpuContext base = rig.c;
+  constexpr uint32_t kAt = 0x300000;
+  int illegal = 0, lineTraps = 0;
+  for (uint32_t op = 0; op < 0x10000; ++op) {
+    rig.setLong(kStack - 4, 0);
+    for (uint32_t size = 2;; size += 2) {
+      ASSERT_LE(size, 10u) << std::hex << op;
+      auto code = std::make_unique<uint16_t[]>(size / 2);
+      for (uint32_t i = 0; i < size / 2; ++i) code[i] = i ? 0x7FFE : uint16_t(op);
+      const ProgramRegion fetch[] = {{kAt, kAt + size - 1, intptr_t(code.get()) - intptr_t(kAt)},
+                                     kFetchEnd};
+      CpuContext c = base;
+      c.fetch = c.superFetch = c.userFetch = fetch;
+      c.pc = kAt;
+      cpuSetContext(&c);
+      const uint32_t result = cpuExec(1);
+      cpuGetContext(&c);
+      if (result == cpuExecFetchFailed) {
+        ASSERT_EQ(c.pc, kAt) << std::hex << op;
+        ASSERT_EQ(c.cycleCount, base.cycleCount) << std::hex << op;
+        continue;
+      }
+      const bool shortBranchBy2 = (op & 0xF0FF) == 0x6002;
+      ASSERT_TRUE(c.pc != kAt + size + 2 || shortBranchBy2) << std::hex << op;
+      ASSERT_TRUE(c.pc != kAt + size - 2 || size == 2) << std::hex << op;
+      const bool trapped = rig.longAt(kStack - 4) == kAt;
+      illegal += trapped && c.pc == handlerOf(4);
+      lineTraps += trapped && (c.pc == handlerOf(10) || c.pc == handlerOf(11));
+      break;
+    }
+  }
+  EXPECT_EQ(illegal, 11128);
+  EXPECT_EQ(lineTraps, 8192);
 }
 
 TEST(Engine, Reset) {
