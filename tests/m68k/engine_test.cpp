@@ -434,34 +434,27 @@ TEST(Programs, UserModeWithTrapsAndInterrupts) {
   ASSERT_FALSE(image.empty()) << error;
   Rig rig;
   loadImage(rig, image);
-  // Between slices the host raises levels 1 to 6 in turn until 40 are
-  // recorded: level 4 through vector 64, every other level 2 spurious.
-  uint32_t counts[10] = {}, recorded = 0;  // [0] spurious, [n] level n, [8] vector 64
+  // Between slices the host raises levels 1 to 7 in turn, every other level
+  // 2 spurious, until 40 are recorded; then level 5 wakes the final STOP.
+  uint32_t counts[8] = {}, recorded = 0;  // [0] spurious, [n] level n
   for (uint32_t k = 0; k < 3000 && !(rig.c.interrupts[0] & 1); ++k) {
-    const int32_t level = int32_t(1 + k % 6);
-    const int32_t vector = level == 4                  ? 64
-                           : level == 2 && k % 12 == 1 ? cpuSpuriousVector
-                                                       : cpuAutovector;
+    const int32_t level = int32_t(1 + k % 7),
+                  vector = k % 14 == 1 ? cpuSpuriousVector : cpuAutovector;
     if (recorded < 40 && cpuInterrupt(level, vector) == cpuInterruptRecorded)
-      ++recorded, ++counts[vector == 64 ? 8 : vector == cpuSpuriousVector ? 0 : level];
+      ++recorded, ++counts[vector == cpuSpuriousVector ? 0 : level];
     slice(rig, 1500);
   }
-  // Stopped in supervisor mode: whole budgets pass until level 5 comes.
   ASSERT_EQ(rig.c.interrupts[0], 1) << "stopped, nothing pending";
-  const uint32_t stoppedAt = rig.c.pc, before = rig.c.cycleCount;
   slice(rig, 1500);
-  EXPECT_EQ(rig.c.cycleCount - before, 1500u);
-  EXPECT_EQ(rig.c.pc, stoppedAt);
   EXPECT_EQ(cpuInterrupt(5, cpuAutovector), cpuInterruptRecorded);
-  ++counts[5];
   slice(rig, 1500);
+  ++counts[5];
   ASSERT_EQ(rig.longAt(kRam), 0xC0DEC0DEu);
   const uint32_t iter = rig.longAt(kRam + 0x38);
-  EXPECT_EQ(rig.longAt(kRam + 0x3C), 0u) << "wrong sums";
   EXPECT_EQ(rig.longAt(kRam + 0x34), iter * (iter + 1) / 2);
   EXPECT_GT(rig.longAt(kRam + 0x2C), 0u) << "interrupts in user mode";
   EXPECT_EQ(rig.longAt(kRam + 0x30), 41u);
-  for (uint32_t i = 0; i < 9; ++i) EXPECT_EQ(rig.longAt(kRam + 8 + 4 * i), counts[i]) << i;
+  for (uint32_t i = 0; i < 8; ++i) EXPECT_EQ(rig.longAt(kRam + 8 + 4 * i), counts[i]) << i;
 }
 
 TEST(Programs, BenchmarkWorkloadReachesItsChecksum) {

@@ -5,12 +5,10 @@
         .equ    RAM,      0x100000
         .equ    MARKER,   RAM+0x00      | 0xC0DEC0DE at the end, 0xDEADDEAD on a stray exception
         .equ    IRQCNT,   RAM+0x08      | 8 longs: [0] spurious, [n] autovector level n
-        .equ    VEC64,    RAM+0x28      | interrupts through vector 64
         .equ    IRQUSER,  RAM+0x2c      | interrupts taken in user mode
         .equ    IRQTOTAL, RAM+0x30      | all interrupts
         .equ    TRAPSUM,  RAM+0x34      | TRAP #0 running sum
         .equ    ITER,     RAM+0x38      | user loop iterations
-        .equ    BADCNT,   RAM+0x3c      | sums the user loop found wrong
 
         .long   0x00110000, start
         .rept   22
@@ -21,10 +19,6 @@
         .long   fault                   | 33-46
         .endr
         .long   tosuper                 | 47: TRAP #15
-        .rept   16
-        .long   fault                   | 48-63
-        .endr
-        .long   vec64
 
 start:  move.l  #0x10c000,%a0
         move.l  %a0,%usp
@@ -39,9 +33,8 @@ user:   moveq   #0,%d6                  | iterations
         move.l  %d6,%d1
         trap    #0
         cmp.l   %d5,%d0
-        beq.s   2f
-        addq.l  #1,BADCNT
-2:      cmp.l   #40,IRQTOTAL
+        bne.s   fault
+        cmp.l   #40,IRQTOTAL
         blt.s   1b
         move.l  %d6,ITER
         trap    #15
@@ -61,9 +54,8 @@ syscall:                                | TRAP #0: d0 = TRAPSUM += d1
 
         .irp    n,0,1,2,3,4,5,6,7
 irq\n:  addq.l  #1,IRQCNT+\n*4
-        bra.s   1f
+        bra     1f
         .endr
-vec64:  addq.l  #1,VEC64
 1:      addq.l  #1,IRQTOTAL
         btst    #5,(%sp)                | S of the stacked SR
         bne.s   2f
