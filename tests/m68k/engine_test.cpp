@@ -16,17 +16,13 @@
 
 namespace {
 
-constexpr uint32_t kRam = 0x100000, kStack = 0x110000, kCode = 0x400, kProbe = 0x200000;
+using support::M68kBoard;
+constexpr uint32_t kRam = M68kBoard::kRam, kStack = M68kBoard::kStack, kCode = M68kBoard::kCode;
+constexpr uint32_t kProbe = 0x200000, kTraceHandler = 0x3000;
 constexpr uint16_t kNop = 0x4E71, kStop = 0x4E72, kRte = 0x4E73;
 constexpr ProgramRegion kFetchEnd{cpuTableEnd, cpuTableEnd, 0};
-constexpr DataRegion kEnd{cpuTableEnd, cpuTableEnd, nullptr, nullptr};
-
-// Every vector's handler is its own STOP #$2700, so the frame shows what
-// happened; trace (vector 9) counts in D1 and returns.
-constexpr uint32_t handlerOf(uint32_t v) {
-  return 0x2000 + v * 8;
-}
-constexpr uint32_t kTraceHandler = 0x3000;
+constexpr DataRegion kEnd = M68kBoard::kEnd;
+constexpr auto handlerOf = M68kBoard::handlerOf;
 
 // What the probe handler (reads at kProbe) and the RESET callback saw.
 struct Seen {
@@ -52,60 +48,16 @@ void onReset() {
   seen.cycles = cpuReadCycleCount();
 }
 
-// 1 MiB of ROM at 0, 64 KiB of RAM at kRam, the probe and, on request, a stack
-// area whose first write raises level 7.
-struct Rig {
-  std::vector<uint16_t> rom = std::vector<uint16_t>(0x80000), ram = std::vector<uint16_t>(0x8000);
-  ProgramRegion fetch[3] = {{0, 0xFFFFF, intptr_t(rom.data())},
-                            {kRam, kRam + 0xFFFF, intptr_t(ram.data()) - intptr_t(kRam)},
-                            kFetchEnd};
-  DataRegion read[4] = {{kProbe, kProbe + 0xFFFFF, reinterpret_cast<void*>(&probe), nullptr},
-                        {0, 0xFFFFF, nullptr, rom.data()},
-                        {kRam, kRam + 0xFFFF, nullptr, ram.data()},
-                        kEnd};
-  DataRegion write[3] = {{kStack - 0x100, kStack - 1, nullptr, nullptr}, read[2], kEnd};
-  CpuContext c{};
-
+// The board with the probe, and trace (vector 9) counting in D1.
+struct Rig : M68kBoard {
   Rig() {
-    setLong(0, kStack);
-    setLong(4, kCode);
-    for (uint32_t v = 2; v < 256; ++v)
-      setLong(v * 4, handlerOf(v)), set(handlerOf(v), {kStop, 0x2700});
+    read[0] = {kProbe, kProbe + 0xFFFFF, reinterpret_cast<void*>(&probe), nullptr};
     setLong(9 * 4, kTraceHandler);
     set(kTraceHandler, {0x5281, kRte});  // ADDQ.L #1,D1; RTE
-    tables(fetch, read, write + 1);
-  }
-  void tables(const ProgramRegion* f, const DataRegion* r, const DataRegion* w) {
-    c.fetch = c.superFetch = c.userFetch = f;
-    c.readByte = c.readWord = c.superReadByte = c.superReadWord = c.userReadByte = c.userReadWord =
-        r;
-    c.writeByte = c.writeWord = c.superWriteByte = c.superWriteWord = c.userWriteByte =
-        c.userWriteWord = w;
-  }
-  uint16_t& at(uint32_t a) {
-    return a >= kRam ? ram[(a - kRam) / 2 & 0x7FFF] : rom[a / 2 & 0x7FFFF];
-  }
-  void set(uint32_t a, std::vector<uint16_t> words) {
-    for (uint16_t w : words) at(a) = w, a += 2;
-  }
-  void setLong(uint32_t a, uint32_t v) { set(a, {uint16_t(v >> 16), uint16_t(v)}); }
-  uint32_t longAt(uint32_t a) { return uint32_t(at(a)) << 16 | at(a + 2); }
-  // Loads the code, resets and takes the context back for set-up.
-  void load(const std::vector<uint16_t>& code) {
-    set(kCode, code);
-    static const bool initialised = (cpuInit(), true);
-    (void)initialised;
-    cpuSetContext(&c);
-    EXPECT_EQ(cpuReset(), cpuResetStarted);
-    cpuGetContext(&c);
-  }
-  uint32_t run(int32_t budget) {
-    const uint32_t result = cpuExec(budget);
-    cpuGetContext(&c);
-    return result;
   }
 };
 
+// A stack area whose first write raises level 7.
 void raisingStackWrite(uint32_t address, uint32_t data, const DataRegion* region) {
   static_cast<uint16_t*>(region->memory)[(address - region->lowAddress) / 2] = uint16_t(data);
   if (stackWrites++ == 0) cpuInterrupt(7, cpuAutovector);
@@ -202,9 +154,9 @@ TEST(Engine, Rules) {
         {{0, 0x403, rig.fetch[0].offset}, {0x404, 0xFFFFF, rig.fetch[0].offset}, kFetchEnd},
         {kFetchEnd},
         {rig.fetch[1], kFetchEnd}};
-    rig.tables(rig.fetch, rig.read, rig.write + !(k.flags & kRaisingStack));
-    rig.write[0].handler = reinterpret_cast<void*>(&raisingStackWrite);
-    rig.write[0].memory = &rig.at(kStack - 0x100);
+    if (k.flags & kRaisingStack)
+      rig.write[0] = {kStack - 0x100, kStack - 1, reinterpret_cast<void*>(&raisingStackWrite),
+                      &rig.at(kStack - 0x100)};
     rig.c.resetHandler = k.flags & kResetCallback ? onReset : nullptr;
     rig.load(k.code);
     if (k.fetch != kUserRamOnly) rig.c.fetch = rig.c.superFetch = fetches[k.fetch];
@@ -412,12 +364,6 @@ TEST(Engine, DataMaps) {
 
 // ---- real programs, each checked by the figures it leaves in RAM ----
 
-void loadImage(Rig& rig, const support::Bytes& image) {
-  for (size_t i = 0; i < image.size(); i += 2)
-    rig.rom[i / 2] = uint16_t(image[i] << 8 | (i + 1 < image.size() ? image[i + 1] : 0));
-  rig.load({});
-}
-
 // One slice: the counter grows by at least the budget.
 void slice(Rig& rig, int32_t budget) {
   const uint32_t before = rig.c.cycleCount;
@@ -433,7 +379,8 @@ TEST(Programs, UserModeWithTrapsAndInterrupts) {
   if (image.empty() && error.find("not found") != std::string::npos) GTEST_SKIP() << error;
   ASSERT_FALSE(image.empty()) << error;
   Rig rig;
-  loadImage(rig, image);
+  rig.setImage(image);
+  rig.load({});
   // Between slices the host raises levels 1 to 7 in turn, every other level
   // 2 spurious, until 40 are recorded; then level 5 wakes the final STOP.
   uint32_t counts[8] = {}, recorded = 0;  // [0] spurious, [n] level n
@@ -462,7 +409,8 @@ TEST(Programs, BenchmarkWorkloadReachesItsChecksum) {
   const support::Bytes image = support::readBytes(dir + "workload.bin");
   if (image.empty()) GTEST_SKIP() << "no shared workload in " << dir;
   Rig rig;
-  loadImage(rig, image);
+  rig.setImage(image);
+  rig.load({});
   for (int i = 0; i < 4000 && rig.longAt(kRam + 4) == 0; ++i) slice(rig, 204800);
   ASSERT_EQ(rig.longAt(kRam + 4), 0xC0DEC0DEu);
   const std::string sum = support::readText(dir + "expected_checksum.txt");

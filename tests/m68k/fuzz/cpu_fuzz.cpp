@@ -83,15 +83,14 @@ uint32_t onCall(uint32_t kind, uint32_t address, uint32_t data) {
   state.seen.push_back(o);
   return h;
 }
-// Sized exactly, so that a search past the end entry is caught too.
+// Sized exactly, so that a search past the end entry is caught too. User
+// mode cannot fetch the vector half of ROM, see the short region's data or
+// write the handlers (except those after the short direct entry).
 struct Tables {
   std::vector<ProgramRegion> superFetch, userFetch;
   std::vector<DataRegion> superRead, userRead, superWriteByte, superWriteWord, userWrite;
 };
 
-DataRegion port(uint32_t low, uint32_t high, void* h) {
-  return {low, high, h, nullptr};
-}
 template <typename T>
 DataRegion direct(uint32_t low, std::vector<T>& m) {
   return {low, uint32_t(low + m.size() * sizeof(T) - 1), nullptr, m.data()};
@@ -100,35 +99,45 @@ ProgramRegion code(uint32_t low, std::vector<uint16_t>& m, uint32_t base) {
   return {low, uint32_t(base + m.size() * 2 - 1), intptr_t(m.data()) - intptr_t(base)};
 }
 
-// User mode cannot fetch the vector half of ROM, see the short region's data
-// or write the handlers (except those after the short direct entry).
-void buildTables(Tables& t, Memory& m, bool byteTables) {
+void buildTables(CpuContext& c, Tables& t, Memory& m, bool byteTables, bool resetHandler) {
   const DataRegion rom = direct(kRom, m.rom), ram = direct(kRam, m.ram),
                    tiny = direct(kTiny, m.tiny), small = direct(kSmall, m.small),
                    end{cpuTableEnd, cpuTableEnd, nullptr, nullptr};
   ReadHandler rb = [](uint32_t a, const DataRegion*) { return onCall(0, a, 0); };
   ReadHandler rw = [](uint32_t a, const DataRegion*) { return onCall(1, a, 0); };
-  WriteHandler wbh = [](uint32_t a, uint32_t d, const DataRegion*) { onCall(2, a, d); };
-  WriteHandler wwh = [](uint32_t a, uint32_t d, const DataRegion*) { onCall(3, a, d); };
-  void *read = reinterpret_cast<void*>(byteTables ? rb : rw), *wb = reinterpret_cast<void*>(wbh),
-       *ww = reinterpret_cast<void*>(wwh);
-  const ProgramRegion fetchEnd{cpuTableEnd, cpuTableEnd, 0};
-  const ProgramRegion ramCode = code(kRam, m.ram, kRam), tinyCode = code(kTiny, m.tiny, kTiny);
-  t.superFetch = {code(kRom, m.rom, kRom), ramCode, tinyCode, fetchEnd};
-  t.userFetch = {ramCode, code(kRom + 0x400, m.rom, kRom), tinyCode, fetchEnd};
-  t.superRead = {rom,   ram,
-                 tiny,  port(kPort, kPort + 0xFF, read),
-                 small, port(kSmallPort, kSmallPort + 7, read),
-                 end};
-  t.userRead = {
-      ram, rom, port(kPort, kPort + 0xFF, read), small, port(kSmallPort, kSmallPort + 7, read),
-      end};
-  t.superWriteByte = {ram, port(kPort, kPort + 0xFF, wb), small,
-                      port(kSmallPort, kSmallPort + 7, wb), end};
-  t.superWriteWord = {port(kShadow, kShadow + 0xF, ww),     ram,
-                      port(kPort, kPort + 0xFF, ww),        small,
-                      port(kSmallPort, kSmallPort + 7, ww), end};
-  t.userWrite = {small, port(kSmallPort, kSmallPort + 7, ww), ram, end};
+  WriteHandler wb = [](uint32_t a, uint32_t d, const DataRegion*) { onCall(2, a, d); };
+  WriteHandler ww = [](uint32_t a, uint32_t d, const DataRegion*) { onCall(3, a, d); };
+  auto port = [](uint32_t low, uint32_t size, auto h) {
+    return DataRegion{low, low + size - 1, reinterpret_cast<void*>(h), nullptr};
+  };
+  const DataRegion ports[] = {port(kPort, 0x100, byteTables ? rb : rw),
+                              port(kSmallPort, 8, byteTables ? rb : rw),
+                              port(kPort, 0x100, wb),
+                              port(kSmallPort, 8, wb),
+                              port(kPort, 0x100, ww),
+                              port(kSmallPort, 8, ww)};
+  const ProgramRegion ramCode = code(kRam, m.ram, kRam), tinyCode = code(kTiny, m.tiny, kTiny),
+                      end2{cpuTableEnd, cpuTableEnd, 0};
+  t.superFetch = {code(kRom, m.rom, kRom), ramCode, tinyCode, end2};
+  t.userFetch = {ramCode, code(kRom + 0x400, m.rom, kRom), tinyCode, end2};
+  t.superRead = {rom, ram, tiny, ports[0], small, ports[1], end};
+  t.userRead = {ram, rom, ports[0], small, ports[1], end};
+  t.superWriteByte = {ram, ports[2], small, ports[3], end};
+  t.superWriteWord = {port(kShadow, 0x10, ww), ram, ports[4], small, ports[5], end};
+  t.userWrite = {small, ports[5], ram, end};
+  c.superFetch = t.superFetch.data();
+  c.superReadByte = c.superReadWord = t.superRead.data();
+  c.superWriteByte = t.superWriteByte.data();
+  c.superWriteWord = t.superWriteWord.data();
+  c.userFetch = t.userFetch.data();
+  c.userReadByte = c.userReadWord = t.userRead.data();
+  c.userWriteByte = c.userWriteWord = t.userWrite.data();
+  const bool super = c.sr & 0x2000;
+  c.fetch = super ? c.superFetch : c.userFetch;
+  c.readByte = c.readWord = super ? c.superReadByte : c.userReadByte;
+  c.writeByte = super ? c.superWriteByte : c.userWriteByte;
+  c.writeWord = super ? c.superWriteWord : c.userWriteWord;
+  c.resetHandler = resetHandler ? [] { onCall(4, 0, 0); } : ResetHandler{};
 }
 
 struct Reader {
@@ -213,22 +222,6 @@ struct Outcome {
   std::vector<Observation> seen;
 };
 
-void bind(CpuContext& c, Tables& t, bool resetHandler) {
-  c.superFetch = t.superFetch.data();
-  c.superReadByte = c.superReadWord = t.superRead.data();
-  c.superWriteByte = t.superWriteByte.data();
-  c.superWriteWord = t.superWriteWord.data();
-  c.userFetch = t.userFetch.data();
-  c.userReadByte = c.userReadWord = t.userRead.data();
-  c.userWriteByte = c.userWriteWord = t.userWrite.data();
-  const bool super = c.sr & 0x2000;
-  c.fetch = super ? c.superFetch : c.userFetch;
-  c.readByte = c.readWord = super ? c.superReadByte : c.userReadByte;
-  c.writeByte = super ? c.superWriteByte : c.userWriteByte;
-  c.writeWord = super ? c.superWriteWord : c.userWriteWord;
-  c.resetHandler = resetHandler ? [] { onCall(4, 0, 0); } : ResetHandler{};
-}
-
 // The next step runs a STOP: the one at the PC, or the first instruction of
 // the interrupt handler that the step takes at its start.
 bool stopsNext(const CpuContext& c, const Memory& m) {
@@ -257,9 +250,10 @@ bool sameState(const CpuContext& a, const CpuContext& b) {
 // The input's slices or, given the sliced run, one instruction per call up to
 // its total; calls that charge nothing (a failed fetch) may follow, a few
 // while the state still differs. Checks between calls, outside cpuExec.
-void run(const Setup& s, Tables& t, Memory& m, const Outcome* sliced, Outcome& out) {
+void run(const Setup& s, Memory& m, const Outcome* sliced, Outcome& out) {
   CpuContext c = s.context;
-  bind(c, t, s.resetHandler);
+  Tables t;
+  buildTables(c, t, m, state.seed & 1, s.resetHandler);
   cpuSetContext(&c);
   const uint32_t calls = sliced ? sliced->cycles / 4 + 64 : uint32_t(s.calls);
   for (uint32_t call = 0, idle = 0; call < calls; ++call) {
@@ -307,11 +301,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Outcome a, b;
   for (Outcome* out : {&a, &b}) {
     Memory m = initial;
-    Tables t;
-    buildTables(t, m, seed & 1);
     state = HandlerState{};
     state.seed = seed;
-    run(setup, t, m, out == &b ? &a : nullptr, *out);
+    run(setup, m, out == &b ? &a : nullptr, *out);
   }
   const size_t n = b.parted ? b.seen.size() : std::max(a.seen.size(), b.seen.size());
   for (size_t i = 0; i < n; ++i) {
