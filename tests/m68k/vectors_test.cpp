@@ -23,85 +23,16 @@
 #include <vector>
 
 #include "m68k/cpu.h"
-#include "tests/support/files.h"
+#include "tests/support/m68k_vectors.h"
 
 namespace {
 
 const std::string kSharedDir = std::string(SB_SHARED_DIR) + "/m68000-vectors";
 const std::string kSample = std::string(SB_SOURCE_DIR) + "/tests/m68k/vectors/sample.bin";
-constexpr uint32_t kFileMagic = 0x1A3F5D71;
-
-// ---- the file: little-endian records that start with their byte count ----
-
-enum { kUsp = 15, kSsp, kSr, kPc, kOpcode, kExtension };
-struct State {
-  uint32_t r[21];  // D0-D7, A0-A6, USP, SSP, SR, PC (past two prefetched words), prefetch
-  std::vector<std::pair<uint32_t, uint16_t>> ram;  // address, word
-};
-struct Access {
-  uint32_t kind, fc, address, uds;  // kind 1 write, 2 read, 4/5 address error
-};
-struct Vector {
-  std::string name, group;  // group: the second word of the name
-  State in, out;
-  uint32_t cycles;
-  std::vector<Access> bus;
-};
-
-struct Cursor {
-  const support::Bytes& b;
-  size_t at = 0;
-  bool bad = false;
-  uint32_t get(size_t n) {
-    uint32_t v = 0;
-    if (at + n > b.size()) bad = true;
-    for (size_t i = 0; i < n && !bad; ++i) v |= uint32_t(b[at++]) << 8 * i;
-    return v;
-  }
-  uint32_t skip(size_t n) { return at += n, 0; }
-};
-
-void readState(Cursor& c, State& s) {
-  c.skip(8);  // count, magic
-  for (uint32_t& v : s.r) v = c.get(4);
-  for (uint32_t n = c.get(4); n > 0 && !c.bad; --n) {
-    const uint32_t address = c.get(4) & 0xFFFFFE;
-    s.ram.emplace_back(address, uint16_t(c.get(2)));
-  }
-}
-
-// The vectors of a file; fewer than its header counts when it is damaged.
-std::vector<Vector> readVectors(const std::string& path, uint32_t& count) {
-  const support::Bytes bytes = support::readBytes(path);
-  Cursor c{bytes};
-  std::vector<Vector> out;
-  if (c.get(4) != kFileMagic) return out;
-  count = c.get(4);
-  for (uint32_t i = 0; i < count && !c.bad; ++i) {
-    Vector v;
-    c.skip(8);  // the vector's count and magic, then the name's
-    const size_t nameEnd = c.at + c.get(4);
-    c.skip(4);
-    const size_t length = c.get(4);
-    if (c.bad || c.at + length > bytes.size()) break;
-    v.name.assign(bytes.begin() + c.at, bytes.begin() + c.at + length);
-    const size_t space = v.name.find(' ');
-    v.group = v.name.substr(space + 1, v.name.find(' ', space + 1) - space - 1);
-    c.at = nameEnd;
-    readState(c, v.in);
-    readState(c, v.out);
-    c.skip(8);
-    v.cycles = c.get(4);
-    for (uint32_t n = c.get(4); n > 0 && !c.bad; --n) {
-      const uint32_t kind = c.get(1);
-      uint32_t f[6] = {};  // cycles, then fc, address, data, upper and lower strobes
-      for (int k = 0; k < (kind ? 6 : 1); ++k) f[k] = c.get(4);
-      v.bus.push_back({kind, f[1], f[2], f[4]});
-    }
-    if (!c.bad) out.push_back(std::move(v));
-  }
-  return out;
-}
+using Vector = support::M68kVector;
+using State = support::M68kState;
+using Access = support::M68kAccess;
+enum { kUsp = State::kUsp, kSsp, kSr, kPc, kOpcode, kExtension };
 
 // ---- the expected outcome and the core's rules ----
 
@@ -312,7 +243,7 @@ TEST(Vectors, MatchTheChip) {
   int failures = 0, passed = 0;
   for (const std::string& path : files) {
     uint32_t count = 0;
-    const std::vector<Vector> vectors = readVectors(path, count);
+    const std::vector<Vector> vectors = support::readM68kVectors(path, count);
     EXPECT_EQ(vectors.size(), count) << path << " is damaged";
     for (const Vector& t : vectors) {
       groups.insert(t.group);
