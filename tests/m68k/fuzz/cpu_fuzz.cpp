@@ -23,15 +23,16 @@
 
 namespace {
 
-constexpr uint32_t kRom = 0x0000, kRomSize = 0x800;       // vectors, then code from 0x400
-constexpr uint32_t kRam = 0x2000, kRamSize = 0x800;       // code and data in both modes
-constexpr uint32_t kTiny = 0x4000, kTinySize = 6;         // shorter than some instructions
+constexpr uint32_t kRom = 0x0000;                         // 2 KiB: vectors, code from 0x400
+constexpr uint32_t kRam = 0x2000;                         // 2 KiB: code and data in both modes
+constexpr uint32_t kTiny = 0x4000;                        // 6 bytes: shorter than some code
 constexpr uint32_t kPort = 0x6000;                        // handlers, 256 bytes
 constexpr uint32_t kSmall = 0x8000, kSmallPort = 0x8004;  // 4 direct bytes, handlers after
 constexpr uint32_t kShadow = 0x2400;  // word-write handlers over 16 bytes of RAM
 
 struct Memory {
-  std::vector<uint16_t> rom, ram, tiny, small;
+  std::vector<uint16_t> rom = std::vector<uint16_t>(0x400), ram = std::vector<uint16_t>(0x400),
+                        tiny = std::vector<uint16_t>(3), small = std::vector<uint16_t>(2);
   bool operator==(const Memory&) const = default;
 };
 
@@ -56,7 +57,7 @@ uint32_t mix(uint32_t a, uint32_t b) {
   return h ^ (h >> 16);
 }
 
-// Cycles charged since the run began, whatever trips happened meanwhile.
+// Cycles charged since the run began, whatever trips happened since.
 uint32_t totalCycles() {
   return state.tripped + cpuReadCycleCount();
 }
@@ -196,10 +197,6 @@ void prepare(Reader& in, Setup& s, Memory& m) {
   s.resetHandler = flags & 0x20;
   c.interrupts[0] = pending;
   for (int level = 1; level < 8; ++level) c.interrupts[level] = uint8_t(mix(state.seed, level));
-  m.rom.assign(kRomSize / 2, 0);
-  m.ram.assign(kRamSize / 2, 0);
-  m.tiny.assign(kTinySize / 2, 0);
-  m.small.assign(2, 0);
   // Vectors mostly into the code, sometimes elsewhere, nowhere or odd.
   for (uint32_t v = 0; v < 256; ++v) {
     const uint32_t h = mix(state.seed ^ 0xABCDEF, v), rom = kRom + 0x400 + (h & 0x3FE);
