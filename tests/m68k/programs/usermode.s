@@ -8,7 +8,6 @@
         .equ    IRQUSER,  RAM+0x2c      | interrupts taken in user mode
         .equ    IRQTOTAL, RAM+0x30      | all interrupts
         .equ    TRAPSUM,  RAM+0x34      | TRAP #0 running sum
-        .equ    ITER,     RAM+0x38      | user loop iterations
 
         .long   0x00110000, start
         .rept   22
@@ -27,7 +26,7 @@ start:  move.l  #0x10c000,%a0
         rte
 
 user:   moveq   #0,%d6                  | iterations
-        moveq   #0,%d5                  | the running sum kept here
+        moveq   #0,%d5                  | the running sum, checked against TRAP #0's
 1:      addq.l  #1,%d6
         add.l   %d6,%d5
         move.l  %d6,%d1
@@ -36,7 +35,6 @@ user:   moveq   #0,%d6                  | iterations
         bne.s   fault
         cmp.l   #40,IRQTOTAL
         blt.s   1b
-        move.l  %d6,ITER
         trap    #15
 
 tosuper:
