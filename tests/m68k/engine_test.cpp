@@ -82,13 +82,6 @@ struct Case {
   std::vector<uint32_t> want;
 };
 
-std::string hex(const std::vector<uint32_t>& values) {
-  std::string text;
-  char item[16];
-  for (uint32_t v : values) std::snprintf(item, sizeof item, "0x%X, ", v), text += item;
-  return text;
-}
-
 TEST(Engine, Rules) {
   const uint16_t kTrap15 = 0x4E4F, kMoveProbe[] = {0x3039, 0x0020, 0x0010};  // MOVE.W $200010,D0
   const Case cases[] = {
@@ -167,7 +160,7 @@ TEST(Engine, Rules) {
         c.dreg[1], c.areg[7], c.otherSp, rig.longAt(kStack - 4), rig.at(kStack - 6),
         rig.longAt(kStack - 10), rig.at(kStack - 12), seen.pc, seen.cycles, seen.trip};
     // clang-format on
-    EXPECT_EQ(hex(got), hex(k.want)) << k.what;
+    EXPECT_EQ(got, k.want) << k.what;
   }
 }
 
@@ -339,7 +332,7 @@ TEST(Engine, DataMaps) {
     std::vector<uint32_t> got = {rig.c.dreg[0], uint32_t(exact[13] << 8 | exact[12]),
                                  uint32_t(exact[15] << 8 | exact[14]), rig.ram[8], rig.ram[9]};
     got.insert(got.end(), handlerLog.begin(), handlerLog.end());
-    EXPECT_EQ(hex(got), hex(r.want)) << std::hex << r.op << " at " << r.a0;
+    EXPECT_EQ(got, r.want) << std::hex << r.op << " at " << r.a0;
   }
 }
 

@@ -1,12 +1,11 @@
 // libFuzzer target of the 68000 core: random code and registers over a map
-// with holes, handlers, overlapping and straddled entries and a fetch region
-// shorter than some instructions, run twice: in slices of the input's
-// budgets, then one instruction per call. Both runs make the same handler
-// calls (address, data, PC, count) and end alike, up to a STOP (it charges
-// the rest of its slice). Handlers raise requests, release the slice and trip
-// the counter as a function of the input's seed and the call's number.
-// AddressSanitizer checks that no host byte outside a region (each its own
-// heap block) is touched.
+// with holes, handlers, straddled entries and a fetch region shorter than
+// some instructions, run in slices of the input's budgets, then one
+// instruction per call: both make the same handler calls (address, data, PC,
+// count) and end alike, up to a STOP (it charges the rest of its slice).
+// Handlers raise requests, release the slice and trip the counter as a
+// function of the seed and the call's number. AddressSanitizer checks that no
+// host byte outside a region (each its own heap block) is touched.
 //
 // Input: flags, condition codes, slice count, eight 16-bit budgets, pending
 // levels, handler seed, (kind, value) for D0-D7, A0-A7, the other stack
@@ -230,14 +229,11 @@ bool stopsNext(const CpuContext& c, const Memory& m) {
   return (level > 0 || (c.sr & 0x2000)) && (c.interrupts[0] & 1) == 0 && cpuFetch(pc) == 0x4E72;
 }
 
-// Registers, SR, requests, and whether each current table is the
-// supervisor's or the user's (each run has its own tables).
+// Registers, SR, requests, and which of its own tables each run is using.
 bool sameState(const CpuContext& a, const CpuContext& b) {
   auto tables = [](const CpuContext& c) {
-    return std::vector<bool>{c.fetch == c.superFetch,         c.readByte == c.superReadByte,
-                             c.readWord == c.superReadWord,   c.writeByte == c.superWriteByte,
-                             c.writeWord == c.superWriteWord, c.fetch == c.userFetch,
-                             c.writeWord == c.userWriteWord};
+    return (c.fetch == c.superFetch) | (c.readByte == c.superReadByte) << 1 |
+           (c.writeByte == c.superWriteByte) << 2 | (c.writeWord == c.superWriteWord) << 3;
   };
   const size_t registers = offsetof(CpuContext, cycleCount) - offsetof(CpuContext, dreg);
   return std::memcmp(a.dreg, b.dreg, registers) == 0 && a.sr == b.sr &&
