@@ -116,19 +116,14 @@ void allowedDifferences(const Vector& t, Expected& e) {
   const bool exception = tookException(t), registerField = (field >> 3) == 0;
   uint16_t& sr = e.c.sr;
   uint32_t& cycles = e.c.cycleCount;
-  if (t.in.r[kSr] & 0x8000) {
-    if (g == "ANDItoSR" || g == "ORItoSR" || g == "EORItoSR") {
-      const bool keepsT = !exception && g != "ANDItoSR" && (t.in.r[kExtension] & 0x8000);
-      sr = uint16_t((sr & 0x7FFF) | (keepsT ? 0x8000 : 0));
-    } else if (g != "MOVEtoSR" && g != "RTE" && g != "STOP") {
-      sr &= 0x7FFF;
-    }
+  if (t.in.r[kSr] & 0x8000) {  // every copy of the starting SR has T clear
+    const bool keepsT =
+        (g == "ORItoSR" || g == "EORItoSR") && !exception && (t.in.r[kExtension] & 0x8000);
+    if (g != "MOVEtoSR" && g != "RTE" && g != "STOP") sr = uint16_t((sr & 0x7FFF) | keepsT << 15);
     if (exception && e.ram.count(t.out.r[kSsp])) e.ram[t.out.r[kSsp]] &= 0x7FFF;
-    if (g == "MOVEfromSR") {
-      if (registerField) e.c.dreg[op & 7] &= ~0x8000u;
-      for (const Access& a : t.bus)
-        if (a.kind == 1 && e.ram.count(a.address & ~1u)) e.ram[a.address & ~1u] &= 0x7FFF;
-    }
+    if (g == "MOVEfromSR" && registerField) e.c.dreg[op & 7] &= ~0x8000u;
+    for (const Access& a : t.bus)
+      if (g == "MOVEfromSR" && a.kind == 1 && e.ram.count(a.address)) e.ram[a.address] &= 0x7FFF;
   }
   if (g == "ABCD" || g == "SBCD" || g == "NBCD") {
     sr &= ~2;
