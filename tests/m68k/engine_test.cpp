@@ -245,6 +245,7 @@ TEST(Engine, RequestsAndReset) {
   EXPECT_EQ(cpuFetch(kCode), kNop);
   EXPECT_EQ(cpuFetch(0x12000400), kNop);  // top byte ignored
   EXPECT_EQ(cpuFetch(0x200000), 0xFFFFFFFFu);
+  EXPECT_EQ(cpuFetch(0xFFFFF), 0xFFFFFFFFu);  // a word past the end of its region
 }
 
 std::vector<uint32_t> handlerLog;
