@@ -77,7 +77,7 @@ struct Case {
   std::vector<uint32_t> want;
 };
 
-TEST(Engine, Rules) {
+TEST(M68kEngine, Rules) {
   const uint16_t kTrap15 = 0x4E4F, kMoveProbe[] = {0x3039, 0x0020, 0x0010};  // MOVE.W $200010,D0
   const Case cases[] = {
       // clang-format off
@@ -161,7 +161,7 @@ TEST(Engine, Rules) {
 // untouched, until the region holds all its words; then it runs, and a
 // sequential one ends right after them (extension words 0x7FFE send
 // branches far). 11128 words are illegal, 8192 line 1010 / 1111 traps.
-TEST(Engine, OpcodeTable) {
+TEST(M68kEngine, OpcodeTable) {
   Rig rig;
   rig.load({});
   const CpuContext base = rig.c;
@@ -198,7 +198,7 @@ TEST(Engine, OpcodeTable) {
   EXPECT_EQ(lineTraps, 8192);
 }
 
-TEST(Engine, RequestsAndReset) {
+TEST(M68kEngine, RequestsAndReset) {
   Rig rig;
   rig.load({kNop});
   const int32_t kIn = cpuInterruptRecorded, kOut = cpuInterruptOutOfRange;
@@ -259,7 +259,7 @@ void recordWrite(uint32_t address, uint32_t data, const DataRegion*) {
 
 // One instruction at a time through tables with overlaps, holes, straddled
 // ends, handlers and an entry whose host memory is exactly its size.
-TEST(Engine, DataMaps) {
+TEST(M68kEngine, DataMaps) {
   Rig rig;
   std::vector<uint16_t> other(0x80, 0xBEEF), low(8, 0);
   low[7] = 0xAAAA;
@@ -335,7 +335,7 @@ void slice(Rig& rig, int32_t budget) {
   EXPECT_EQ(cpuReadPc(), rig.c.pc);
 }
 
-TEST(Programs, UserModeWithTrapsAndInterrupts) {
+TEST(M68kPrograms, UserModeWithTrapsAndInterrupts) {
   std::string error;
   const support::Bytes image =
       support::assembleM68k(std::string(SB_SOURCE_DIR) + "/tests/m68k/programs/usermode.s", error);

@@ -224,7 +224,7 @@ std::string runVector(const Vector& t) {
 }
 
 // The full set when it is there, else the committed sample.
-TEST(Vectors, MatchTheChip) {
+TEST(M68kVectors, MatchTheChip) {
   std::vector<std::string> files;
   std::error_code ec;
   for (auto& f : std::filesystem::directory_iterator(kSharedDir, ec))
