@@ -22,19 +22,16 @@ constexpr DataRegion kEnd = M68kBoard::kEnd;
 constexpr auto handlerOf = M68kBoard::handlerOf;
 
 // What the probe handler (reads at kProbe, or the RESET callback) saw.
-struct Seen {
-  uint32_t pc, cycles, trip;
-} seen;
+uint32_t seen[3];  // PC, count, trip
 int probeAction, stackWrites;
 
 uint32_t probe(uint32_t address, const DataRegion*) {
-  seen.pc = cpuReadPc();
-  seen.cycles = cpuReadCycleCount();
+  seen[0] = cpuReadPc(), seen[1] = cpuReadCycleCount();
   const int actions[][4] = {{}, {1}, {2}, {3}, {2, 3, 1, 2}, {4}};  // in this order
   for (int a : actions[probeAction]) {
     if (a == 1) cpuInterrupt(3, cpuAutovector);
     if (a == 2) cpuReleaseTimeslice();
-    if (a == 3) seen.trip = cpuTripCycleCount();
+    if (a == 3) seen[2] = cpuTripCycleCount();
     if (a == 4) cpuInterrupt(6, cpuAutovector);
   }
   return 0x10000 | (address & 0xFFFF);  // bits above 16 are dropped
@@ -124,12 +121,12 @@ TEST(M68kEngine, Rules) {
   };
   for (const Case& k : cases) {
     Rig rig;
-    const ProgramRegion fetches[][4] = {
-        {rig.fetch[0], rig.fetch[1], kFetchEnd},
-        {{0, 0x40F, rig.fetch[0].offset}, kFetchEnd},
-        {{0, 0x403, rig.fetch[0].offset}, {0x404, 0xFFFFF, rig.fetch[0].offset}, kFetchEnd},
-        {kFetchEnd},
-        {rig.fetch[1], kFetchEnd}};
+    const intptr_t rom = rig.fetch[0].offset;
+    const ProgramRegion fetches[][4] = {{rig.fetch[0], rig.fetch[1], kFetchEnd},
+                                        {{0, 0x40F, rom}, kFetchEnd},
+                                        {{0, 0x403, rom}, {0x404, 0xFFFFF, rom}, kFetchEnd},
+                                        {kFetchEnd},
+                                        {rig.fetch[1], kFetchEnd}};
     if (k.flags & kRaisingStack)
       rig.write[0] = {kStack - 0x100, kStack - 1, reinterpret_cast<void*>(&raisingStackWrite),
                       &rig.at(kStack - 0x100)};
@@ -140,7 +137,7 @@ TEST(M68kEngine, Rules) {
     rig.c.sr = k.sr, rig.c.areg[0] = k.a0, rig.c.dreg[0] = k.d0, rig.c.cycleCount = 100;
     if (!(k.sr & 0x2000)) rig.c.areg[7] = kStack - 0x100, rig.c.otherSp = kStack;
     cpuSetContext(&rig.c);
-    seen = {}, probeAction = k.probe, stackWrites = 0;
+    seen[0] = seen[1] = seen[2] = 0, probeAction = k.probe, stackWrites = 0;
     uint32_t result = 0;
     for (const Call& call : k.calls) {
       for (auto [level, vector] : call.requests) cpuInterrupt(level, vector);
@@ -151,7 +148,7 @@ TEST(M68kEngine, Rules) {
     // clang-format off
     const std::vector<uint32_t> got = {result, c.pc, c.sr, c.cycleCount, c.interrupts[0], c.dreg[0],
         c.dreg[1], c.areg[7], c.otherSp, rig.longAt(kStack - 4), rig.at(kStack - 6),
-        rig.longAt(kStack - 10), rig.at(kStack - 12), seen.pc, seen.cycles, seen.trip};
+        rig.longAt(kStack - 10), rig.at(kStack - 12), seen[0], seen[1], seen[2]};
     // clang-format on
     EXPECT_EQ(got, k.want) << k.what;
   }
@@ -267,21 +264,17 @@ TEST(M68kEngine, DataMaps) {
   for (int i = 0; i < 16; ++i) exact[i] = uint8_t(0x10 + i);
   void* const read = reinterpret_cast<void*>(&recordRead);
   void* const write = reinterpret_cast<void*>(&recordWrite);
+  // clang-format off
   const DataRegion reads[] = {{kRam + 0x100, kRam + 0x1FF, nullptr, other.data()},
-                              {0x300000, 0x30000F, nullptr, low.data()},
-                              {0x310000, 0x31000F, nullptr, low.data()},
-                              {0x310010, 0x31001F, nullptr, rig.ram.data()},
-                              {0x400000, 0x4FFFFF, read, nullptr},
-                              {0x500000, 0x50000F, nullptr, exact.get()},
-                              rig.read[1],
-                              rig.read[2],
-                              kEnd};
+      {0x300000, 0x30000F, nullptr, low.data()}, {0x310000, 0x31000F, nullptr, low.data()},
+      {0x310010, 0x31001F, nullptr, rig.ram.data()}, {0x400000, 0x4FFFFF, read, nullptr},
+      {0x500000, 0x50000F, nullptr, exact.get()}, rig.read[1], rig.read[2], kEnd};
+  // clang-format on
   const DataRegion writes[] = {{0x400000, 0x4FFFFF, write, nullptr}, reads[5], rig.read[2], kEnd};
   const uint16_t kIn[] = {0x1010, 0x3010, 0x2010}, kOut[] = {0x1080, 0x3080, 0x2080};
   struct Row {
-    uint16_t op;
-    uint32_t a0, d0;
-    std::vector<uint32_t> want;  // D0, the host words of exact and of RAM 0x10-0x13, handler calls
+    uint32_t op, a0, d0;
+    std::vector<uint32_t> want;  // D0, the host words of exact, the handler calls
   };
   // Holes read all ones; the first of two entries serves; a long past the end
   // of an entry, into the next one; ROM not in the write table;
@@ -311,7 +304,7 @@ TEST(M68kEngine, DataMaps) {
   rig.ram[0] = 0x5555;
   rig.ram[0x200 / 2] = 0x1234;
   for (const Row& r : rows) {
-    rig.load({r.op});
+    rig.load({uint16_t(r.op)});
     rig.tables(rig.fetch, reads, writes);
     rig.c.areg[0] = r.a0;
     rig.c.dreg[0] = r.d0;

@@ -30,9 +30,8 @@ namespace {
 const std::string kSharedDir = std::string(SB_SHARED_DIR) + "/m68000-vectors";
 const std::string kSample = std::string(SB_SOURCE_DIR) + "/tests/m68k/vectors/sample.bin";
 using Vector = support::M68kVector;
-using State = support::M68kState;
 using Access = support::M68kAccess;
-enum { kUsp = State::kUsp, kSsp, kSr, kPc, kOpcode, kExtension };
+enum { kUsp = support::M68kState::kUsp, kSsp, kSr, kPc, kOpcode, kExtension };
 
 // ---- the expected outcome and the core's rules ----
 
@@ -166,7 +165,7 @@ void setHostWord(uint32_t a, uint16_t w) {
 }
 
 // A state as the core holds it: the active stack pointer in A7, T clear.
-void toContext(const State& s, CpuContext& c) {
+void toContext(const support::M68kState& s, CpuContext& c) {
   const bool super = s.r[kSr] & 0x2000;
   std::copy(s.r, s.r + 8, c.dreg);
   std::copy(s.r + 8, s.r + 15, c.areg);

@@ -27,7 +27,6 @@ constexpr uint32_t kRam = 0x2000;                         // 2 KiB: code and dat
 constexpr uint32_t kTiny = 0x4000;                        // 6 bytes: shorter than some code
 constexpr uint32_t kPort = 0x6000;                        // handlers, 256 bytes
 constexpr uint32_t kSmall = 0x8000, kSmallPort = 0x8004;  // 4 direct bytes, handlers after
-constexpr uint32_t kShadow = 0x2400;  // word-write handlers over 16 bytes of RAM
 
 struct Memory {
   std::vector<uint16_t> rom = std::vector<uint16_t>(0x400), ram = std::vector<uint16_t>(0x400),
@@ -123,7 +122,7 @@ void buildTables(CpuContext& c, Tables& t, Memory& m, bool byteTables, bool rese
   t.superRead = {rom, ram, tiny, ports[0], small, ports[1], end};
   t.userRead = {ram, rom, ports[0], small, ports[1], end};
   t.superWriteByte = {ram, ports[2], small, ports[3], end};
-  t.superWriteWord = {port(kShadow, 0x10, ww), ram, ports[4], small, ports[5], end};
+  t.superWriteWord = {ram, ports[4], small, ports[5], end};
   t.userWrite = {small, ports[5], ram, end};
   c.superFetch = t.superFetch.data();
   c.superReadByte = c.superReadWord = t.superRead.data();
@@ -229,15 +228,12 @@ bool stopsNext(const CpuContext& c, const Memory& m) {
   return (level > 0 || (c.sr & 0x2000)) && (c.interrupts[0] & 1) == 0 && cpuFetch(pc) == 0x4E72;
 }
 
-// Registers, SR, requests, and which of its own tables each run is using.
+// Registers, SR, requests and whether the supervisor's tables are in force.
 bool sameState(const CpuContext& a, const CpuContext& b) {
-  auto tables = [](const CpuContext& c) {
-    return (c.fetch == c.superFetch) | (c.readByte == c.superReadByte) << 1 |
-           (c.writeByte == c.superWriteByte) << 2 | (c.writeWord == c.superWriteWord) << 3;
-  };
   const size_t registers = offsetof(CpuContext, cycleCount) - offsetof(CpuContext, dreg);
   return std::memcmp(a.dreg, b.dreg, registers) == 0 && a.sr == b.sr &&
-         std::memcmp(a.interrupts, b.interrupts, 8) == 0 && tables(a) == tables(b);
+         std::memcmp(a.interrupts, b.interrupts, 8) == 0 &&
+         (a.fetch == a.superFetch) == (b.fetch == b.superFetch);
 }
 
 // The input's slices or, given the sliced run, one instruction per call up to
