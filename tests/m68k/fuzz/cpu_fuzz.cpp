@@ -147,27 +147,19 @@ struct Reader {
     const uint32_t high = byte();
     return uint16_t(high << 8 | byte());
   }
-  uint32_t pick(uint32_t (*choose)(uint8_t, uint16_t)) {
-    const uint8_t kind = byte();
-    return choose(kind, word());
-  }
 };
 
 // A register value or PC of the kind the input picks: into a region, or anything.
 // clang-format off
-uint32_t pickValue(uint8_t kind, uint16_t v) {
-  const uint32_t choices[] = {kRom + 0x400 + (v & 0x3FF), kRam + (v & 0x7FF), kPort + (v & 0xFF),
-                              kSmall + (v & 0xF), kTiny + (v & 7), uint32_t(int32_t(int16_t(v))),
-                              uint32_t(v) << 16 | (v ^ 0x5A5A),
-                              uint32_t(v & 0xFF) << 24 | (kRam + ((v >> 8) << 3 & 0x7FF))};
-  return choices[kind & 7];
-}
-uint32_t pickPc(uint8_t kind, uint16_t v) {
+uint32_t pick(Reader& in, bool pc) {
+  const uint32_t kind = in.byte() & 7, v = in.word();
   const uint32_t rom = kRom + 0x400 + (v & 0x3FE), ram = kRam + (v & 0x7FE);
-  const uint32_t choices[] = {rom, rom, rom, ram, ram, kTiny + (v % 3) * 2,
-                              uint32_t(v & 0xFF) << 24 | (kRom + 0x400 + (v >> 8 << 1 & 0x3FE)),
-                              uint32_t(v) << 8 | (v >> 8)};
-  return choices[kind & 7];
+  const uint32_t choices[] = {kRom + 0x400 + (v & 0x3FF), kRam + (v & 0x7FF), kPort + (v & 0xFF),
+      kSmall + (v & 0xF), kTiny + (v & 7), uint32_t(int32_t(int16_t(v))), v << 16 | (v ^ 0x5A5A),
+      (v & 0xFF) << 24 | (kRam + ((v >> 8) << 3 & 0x7FF)),
+      rom, rom, rom, ram, ram, kTiny + (v % 3) * 2,
+      (v & 0xFF) << 24 | (kRom + 0x400 + (v >> 8 << 1 & 0x3FE)), v << 8 | (v >> 8)};
+  return choices[kind + (pc ? 8 : 0)];
 }
 // clang-format on
 
@@ -186,10 +178,10 @@ void prepare(Reader& in, Setup& s, Memory& m) {
   state.seed = uint32_t(in.word()) << 16;
   state.seed |= in.word();
   CpuContext& c = s.context;
-  for (uint32_t& r : c.dreg) r = in.pick(pickValue);
-  for (uint32_t& r : c.areg) r = in.pick(pickValue);
-  c.otherSp = in.pick(pickValue);
-  c.pc = in.pick(pickPc);
+  for (uint32_t& r : c.dreg) r = pick(in, false);
+  for (uint32_t& r : c.areg) r = pick(in, false);
+  c.otherSp = pick(in, false);
+  c.pc = pick(in, true);
   c.sr = uint16_t((flags & 1 ? 0x2000 : 0) | (flags & 2 ? 0x8000 : 0) | (flags >> 2 & 7) << 8 |
                   (ccr & 0x1F));
   s.resetHandler = flags & 0x20;

@@ -1,6 +1,6 @@
 | User mode, traps and interrupts: the supervisor drops to user mode with
 | RTE; the user loop keeps a running sum through TRAP #0 while the host raises
-| interrupts that each handler counts, until 40 have come. TRAP #15 returns
+| interrupts that each handler counts, until 40 have come. TRAP #1 returns
 | to supervisor mode, which waits in STOP #0x2000 for level 5.
         .equ    RAM,      0x100000
         .equ    MARKER,   RAM+0x00      | 0xC0DEC0DE at the end, 0xDEADDEAD on a stray exception
@@ -13,11 +13,7 @@
         .rept   22
         .long   fault                   | 2-23
         .endr
-        .long   irq0, irq1, irq2, irq3, irq4, irq5, irq6, irq7, syscall
-        .rept   14
-        .long   fault                   | 33-46
-        .endr
-        .long   tosuper                 | 47: TRAP #15
+        .long   irq0, irq1, irq2, irq3, irq4, irq5, irq6, irq7, syscall, tosuper
 
 start:  move.l  #0x10c000,%a0
         move.l  %a0,%usp
@@ -35,7 +31,7 @@ user:   moveq   #0,%d6                  | iterations
         bne.s   fault
         cmp.l   #40,IRQTOTAL
         blt.s   1b
-        trap    #15
+        trap    #1
 
 tosuper:
         stop    #0x2000
