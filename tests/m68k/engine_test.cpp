@@ -173,14 +173,12 @@ TEST(M68kEngine, OpcodeTable) {
       const ProgramRegion fetch[] = {{kAt, kAt + size - 1, intptr_t(code.get()) - intptr_t(kAt)},
                                      kFetchEnd};
       CpuContext c = base;
-      c.fetch = c.superFetch = c.userFetch = fetch;
-      c.pc = kAt;
+      c.fetch = c.superFetch = c.userFetch = fetch, c.pc = kAt;
       cpuSetContext(&c);
       const uint32_t result = cpuExec(1);
       cpuGetContext(&c);
       if (result == cpuExecFetchFailed) {
-        ASSERT_EQ(c.pc, kAt) << std::hex << op;
-        ASSERT_EQ(c.cycleCount, base.cycleCount) << std::hex << op;
+        ASSERT_TRUE(c.pc == kAt && c.cycleCount == base.cycleCount) << std::hex << op;
         continue;
       }
       const bool shortBranchBy2 = (op & 0xF0FF) == 0x6002, pastEnd = c.pc == kAt + size + 2;
@@ -318,9 +316,7 @@ TEST(M68kEngine, DataMaps) {
   }
 }
 
-// ---- real programs, each checked by the figures it leaves in RAM ----
-
-// One slice: the counter grows by at least the budget.
+// ---- a real program; one slice: the counter grows by at least the budget ----
 void slice(Rig& rig, int32_t budget) {
   const uint32_t before = rig.c.cycleCount;
   ASSERT_EQ(rig.run(budget), cpuExecBudgetUsed);

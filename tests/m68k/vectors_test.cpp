@@ -58,18 +58,17 @@ bool tookException(const Vector& t) {
   return false;
 }
 
-uint32_t initialByte(const Vector& t, uint32_t address) {
-  for (auto& [a, w] : t.in.ram)
-    if (a == (address & ~1u)) return (address & 1) ? w & 0xFF : w >> 8;
-  return 0;
-}
-
 // Operands that are not BCD digits: result, C, X, N and Z by the core's rule.
 void bcdRule(const Vector& t, Expected& e) {
   const uint32_t op = t.in.r[kOpcode], x = (t.in.r[kSr] >> 4) & 1;
   const bool negate = t.group == "NBCD", registers = negate ? (op & 0x38) == 0 : (op & 8) == 0;
   const int dstReg = negate ? op & 7 : (op >> 9) & 7;
   uint32_t dst = negate ? 0 : t.in.r[dstReg] & 0xFF, src = t.in.r[op & 7] & 0xFF, to = 0;
+  auto initialByte = [&t](uint32_t address) {
+    for (auto& [a, w] : t.in.ram)
+      if (a == (address & ~1u)) return (address & 1) ? w & 0xFFu : w >> 8u;
+    return 0u;
+  };
   if (!registers) {
     std::vector<uint32_t> reads;  // byte transfers name the word; the strobes tell the byte
     for (const Access& a : t.bus) {
@@ -77,8 +76,8 @@ void bcdRule(const Vector& t, Expected& e) {
       if (a.kind == 1) to = a.address | (a.uds ? 0 : 1);
     }
     if (reads.empty()) return;
-    src = initialByte(t, reads[0]);
-    dst = negate || reads.size() < 2 ? 0 : initialByte(t, reads[1]);
+    src = initialByte(reads[0]);
+    dst = negate || reads.size() < 2 ? 0 : initialByte(reads[1]);
   }
   auto bcd = [](uint32_t v) { return (v & 0x0F) <= 9 && (v >> 4) <= 9; };
   if (bcd(dst) && bcd(src)) return;
