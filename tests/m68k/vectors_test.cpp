@@ -30,15 +30,12 @@ namespace {
 const std::string kSharedDir = std::string(SB_SHARED_DIR) + "/m68000-vectors";
 const std::string kSample = std::string(SB_SOURCE_DIR) + "/tests/m68k/vectors/sample.bin";
 using Vector = support::M68kVector;
-using Access = support::M68kAccess;
 enum { kUsp = support::M68kState::kUsp, kSsp, kSr, kPc, kOpcode, kExtension };
 
 // ---- the expected outcome and the core's rules ----
 
-struct Expected {
-  CpuContext c;
-  std::map<uint32_t, uint16_t> ram;
-};
+// The expected outcome: the context, and memory word by word.
+using Ram = std::map<uint32_t, uint16_t>;
 
 // Effective-address time by mode 0-6, then mode 7 by register; word, long.
 int eaTime(int field, int size) {
@@ -59,7 +56,7 @@ bool tookException(const Vector& t) {
 }
 
 // Operands that are not BCD digits: result, C, X, N and Z by the core's rule.
-void bcdRule(const Vector& t, Expected& e) {
+void bcdRule(const Vector& t, CpuContext& e, Ram& ram) {
   const uint32_t op = t.in.r[kOpcode], x = (t.in.r[kSr] >> 4) & 1;
   const bool negate = t.group == "NBCD", registers = negate ? (op & 0x38) == 0 : (op & 8) == 0;
   const int dstReg = negate ? op & 7 : (op >> 9) & 7;
@@ -71,7 +68,7 @@ void bcdRule(const Vector& t, Expected& e) {
   };
   if (!registers) {
     std::vector<uint32_t> reads;  // byte transfers name the word; the strobes tell the byte
-    for (const Access& a : t.bus) {
+    for (const auto& a : t.bus) {
       if (a.kind == 2 && (a.fc & 3) == 1) reads.push_back(a.address | (a.uds ? 0 : 1));
       if (a.kind == 1) to = a.address | (a.uds ? 0 : 1);
     }
@@ -99,33 +96,33 @@ void bcdRule(const Vector& t, Expected& e) {
   }
   r &= 0xFF;
   const uint32_t ccr = (r ? 0 : t.in.r[kSr] & 4) | (carry ? 0x11 : 0) | (r & 0x80 ? 8 : 0);
-  e.c.sr = uint16_t((e.c.sr & ~0x1Fu) | ccr);
+  e.sr = uint16_t((e.sr & ~0x1Fu) | ccr);
   if (registers) {
-    e.c.dreg[dstReg] = (e.c.dreg[dstReg] & ~0xFFu) | r;
+    e.dreg[dstReg] = (e.dreg[dstReg] & ~0xFFu) | r;
   } else {
-    uint16_t& w = e.ram[to & ~1u];
+    uint16_t& w = ram[to & ~1u];
     w = (to & 1) ? uint16_t((w & 0xFF00) | r) : uint16_t((w & 0x00FF) | r << 8);
   }
 }
 
-void allowedDifferences(const Vector& t, Expected& e) {
+void allowedDifferences(const Vector& t, CpuContext& e, Ram& ram) {
   const std::string& g = t.group;
   const uint32_t op = t.in.r[kOpcode], field = op & 0x3F;
   const bool exception = tookException(t), registerField = (field >> 3) == 0;
-  uint16_t& sr = e.c.sr;
-  uint32_t& cycles = e.c.cycleCount;
+  uint16_t& sr = e.sr;
+  uint32_t& cycles = e.cycleCount;
   if (t.in.r[kSr] & 0x8000) {  // every copy of the starting SR has T clear
     const bool keepsT =
         (g == "ORItoSR" || g == "EORItoSR") && !exception && (t.in.r[kExtension] & 0x8000);
     if (g != "MOVEtoSR" && g != "RTE" && g != "STOP") sr = uint16_t((sr & 0x7FFF) | keepsT << 15);
-    if (exception && e.ram.count(t.out.r[kSsp])) e.ram[t.out.r[kSsp]] &= 0x7FFF;
-    if (g == "MOVEfromSR" && registerField) e.c.dreg[op & 7] &= ~0x8000u;
-    for (const Access& a : t.bus)
-      if (g == "MOVEfromSR" && a.kind == 1 && e.ram.count(a.address)) e.ram[a.address] &= 0x7FFF;
+    if (exception && ram.count(t.out.r[kSsp])) ram[t.out.r[kSsp]] &= 0x7FFF;
+    if (g == "MOVEfromSR" && registerField) e.dreg[op & 7] &= ~0x8000u;
+    for (const auto& a : t.bus)
+      if (g == "MOVEfromSR" && a.kind == 1 && ram.count(a.address)) ram[a.address] &= 0x7FFF;
   }
   if (g == "ABCD" || g == "SBCD" || g == "NBCD") {
     sr &= ~2;
-    bcdRule(t, e);
+    bcdRule(t, e, ram);
   }
   if ((g == "ADD.w" || g == "SUB.w") && (op & 0xF0F8) == 0x5048) cycles = 4;
   if (g == "BTST" || g == "BCHG" || g == "BCLR" || g == "BSET") {
@@ -193,13 +190,14 @@ std::string runVector(const Vector& t) {
   const uint32_t result = cpuExec(1);
   cpuGetContext(&c);
 
-  Expected e{};
-  toContext(t.out, e.c);
+  CpuContext e{};
+  Ram ram;
+  toContext(t.out, e);
   // After STOP the PC is the next instruction itself (no prefetch).
-  if (t.group == "STOP" && (t.in.r[kSr] & 0x2000)) e.c.pc += 4;
-  e.c.cycleCount = t.cycles;
-  for (auto& [a, w] : t.out.ram) e.ram[a] = w;
-  allowedDifferences(t, e);
+  if (t.group == "STOP" && (t.in.r[kSr] & 0x2000)) e.pc += 4;
+  e.cycleCount = t.cycles;
+  for (auto& [a, w] : t.out.ram) ram[a] = w;
+  allowedDifferences(t, e, ram);
 
   // D0-D7, A0-A7, other SP, PC, cycles, SR, result, then the listed words.
   auto view = [](const CpuContext& x, uint32_t r) {
@@ -208,8 +206,8 @@ std::string runVector(const Vector& t) {
     v.insert(v.end(), {x.otherSp, x.pc, x.cycleCount, x.sr, r});
     return v;
   };
-  std::vector<uint32_t> got = view(c, result), want = view(e.c, cpuExecBudgetUsed);
-  for (auto& [a, w] : e.ram) got.push_back(host[a] | host[a + 1] << 8), want.push_back(w);
+  std::vector<uint32_t> got = view(c, result), want = view(e, cpuExecBudgetUsed);
+  for (auto& [a, w] : ram) got.push_back(host[a] | host[a + 1] << 8), want.push_back(w);
   std::string diff;
   for (size_t i = 0; i < got.size(); ++i) {
     char text[48];
@@ -240,7 +238,7 @@ TEST(M68kVectors, MatchTheChip) {
     EXPECT_EQ(vectors.size(), count) << path << " is damaged";
     for (const Vector& t : vectors) {
       groups.insert(t.group);
-      if (std::any_of(t.bus.begin(), t.bus.end(), [](const Access& a) { return a.kind >= 4; }))
+      if (std::any_of(t.bus.begin(), t.bus.end(), [](const auto& a) { return a.kind >= 4; }))
         continue;
       const std::string diff = runVector(t);
       if (diff.empty())
