@@ -3,7 +3,6 @@
 // mid-slice, fetch and data maps, reset, the opcode table) and real programs.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -52,8 +51,7 @@ void raisingStackWrite(uint32_t address, uint32_t data, const DataRegion* region
   if (stackWrites++ == 0) cpuInterrupt(7, cpuAutovector);
 }
 
-// ---- the engine, one row per behaviour ----
-
+// The engine, one row per behaviour.
 struct Call {
   int32_t budget;                                      // 0: cpuFlushInterrupts instead
   std::vector<std::pair<int, int32_t>> requests = {};  // made before the call
@@ -68,9 +66,8 @@ struct Case {
   std::vector<Call> calls;
   Fetch fetch;
   int probe, flags;
-  // Result, PC, SR, cycles, interrupts[0], D0, D1, A7, other SP, the PC and
-  // SR pushed first and those of a frame under them, and what the probe or
-  // the RESET callback saw (PC, count, trip).
+  // Result, PC, SR, cycles, interrupts[0], D0, D1, A7, other SP, the PC and SR
+  // pushed first, those of a frame under them, what the probe saw (PC, count, trip).
   std::vector<uint32_t> want;
 };
 

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -31,8 +32,6 @@ const std::string kSharedDir = std::string(SB_SHARED_DIR) + "/m68000-vectors";
 const std::string kSample = std::string(SB_SOURCE_DIR) + "/tests/m68k/vectors/sample.bin";
 using Vector = support::M68kVector;
 enum { kUsp = support::M68kState::kUsp, kSsp, kSr, kPc, kOpcode, kExtension };
-
-// ---- the expected outcome and the core's rules ----
 
 // The expected outcome: the context, and memory word by word.
 using Ram = std::map<uint32_t, uint16_t>;
@@ -151,14 +150,7 @@ void allowedDifferences(const Vector& t, CpuContext& e, Ram& ram) {
   if (g == "TRAPV" && exception) cycles = 38;
 }
 
-// ---- running one vector ----
-
 std::vector<uint8_t> host(size_t(1) << 24);  // memory, in the host word order
-
-void setHostWord(uint32_t a, uint16_t w) {
-  host[a] = uint8_t(w);
-  host[a + 1] = uint8_t(w >> 8);
-}
 
 // A state as the core holds it: the active stack pointer in A7, T clear.
 void toContext(const support::M68kState& s, CpuContext& c) {
@@ -173,7 +165,7 @@ void toContext(const support::M68kState& s, CpuContext& c) {
 
 // Runs one vector; returns what differs ("" when nothing does).
 std::string runVector(const Vector& t) {
-  for (auto& [a, w] : t.in.ram) setHostWord(a, w);
+  for (auto& [a, w] : t.in.ram) std::memcpy(&host[a], &w, 2);  // host words: little-endian
   const ProgramRegion fetch[] = {{0, 0xFFFFFF, intptr_t(host.data())},
                                  {cpuTableEnd, cpuTableEnd, 0}};
   const DataRegion data[] = {{0, 0xFFFFFF, nullptr, host.data()},
@@ -214,8 +206,8 @@ std::string runVector(const Vector& t) {
     std::snprintf(text, sizeof text, " [%zu] %X want %X", i, got[i], want[i]);
     if (got[i] != want[i]) diff += text;
   }
-  for (auto& [a, w] : t.in.ram) setHostWord(a, 0);
-  for (auto& [a, w] : t.out.ram) setHostWord(a, 0);
+  for (auto* list : {&t.in.ram, &t.out.ram})
+    for (auto& [a, w] : *list) host[a] = host[a + 1] = 0;
   return diff;
 }
 

@@ -46,14 +46,12 @@ struct HandlerState {
   std::fprintf(stderr, "m68k fuzz: %s\n", what);
   std::abort();
 }
-
 uint32_t mix(uint32_t a, uint32_t b) {
   uint32_t h = a * 0x9E3779B1u ^ (b + 0x7F4A7C15u + (a << 6) + (a >> 2));
   h = (h ^ (h >> 16)) * 0x85EBCA6Bu;
   h = (h ^ (h >> 13)) * 0xC2B2AE35u;
   return h ^ (h >> 16);
 }
-
 // Cycles charged since the run began, whatever trips happened since.
 uint32_t totalCycles() {
   return state.tripped + cpuReadCycleCount();
@@ -97,7 +95,7 @@ ProgramRegion code(uint32_t low, std::vector<uint16_t>& m, uint32_t base) {
   return {low, uint32_t(base + m.size() * 2 - 1), intptr_t(m.data()) - intptr_t(base)};
 }
 
-void buildTables(CpuContext& c, Tables& t, Memory& m, bool byteTables, bool resetHandler) {
+void buildTables(CpuContext& c, Tables& t, Memory& m, bool byteTables) {
   const DataRegion rom = direct(kRom, m.rom), ram = direct(kRam, m.ram),
                    tiny = direct(kTiny, m.tiny), small = direct(kSmall, m.small),
                    end{cpuTableEnd, cpuTableEnd, nullptr, nullptr};
@@ -135,7 +133,6 @@ void buildTables(CpuContext& c, Tables& t, Memory& m, bool byteTables, bool rese
   c.readByte = c.readWord = super ? c.superReadByte : c.userReadByte;
   c.writeByte = super ? c.superWriteByte : c.userWriteByte;
   c.writeWord = super ? c.superWriteWord : c.userWriteWord;
-  c.resetHandler = resetHandler ? [] { onCall(4, 0, 0); } : ResetHandler{};
 }
 
 struct Reader {
@@ -166,7 +163,6 @@ struct Setup {
   CpuContext context{};
   int calls = 1;
   int32_t budgets[8];
-  bool resetHandler = false;
 };
 
 void prepare(Reader& in, Setup& s, Memory& m) {
@@ -183,7 +179,7 @@ void prepare(Reader& in, Setup& s, Memory& m) {
   c.pc = pick(in, true);
   c.sr = uint16_t((flags & 1 ? 0x2000 : 0) | (flags & 2 ? 0x8000 : 0) | (flags >> 2 & 7) << 8 |
                   (ccr & 0x1F));
-  s.resetHandler = flags & 0x20;
+  c.resetHandler = flags & 0x20 ? [] { onCall(4, 0, 0); } : ResetHandler{};
   c.interrupts[0] = pending;
   for (int level = 1; level < 8; ++level) c.interrupts[level] = uint8_t(mix(state.seed, level));
   // Vectors mostly into the code, sometimes elsewhere, nowhere or odd.
@@ -233,7 +229,7 @@ bool sameState(const CpuContext& a, const CpuContext& b) {
 void run(const Setup& s, Memory& m, const Outcome* sliced, Outcome& out) {
   CpuContext c = s.context;
   Tables t;
-  buildTables(c, t, m, state.seed & 1, s.resetHandler);
+  buildTables(c, t, m, state.seed & 1);
   cpuSetContext(&c);
   const uint32_t calls = sliced ? sliced->cycles / 4 + 64 : uint32_t(s.calls);
   for (uint32_t call = 0, idle = 0; call < calls; ++call) {

@@ -8,10 +8,9 @@
         .equ    IRQUSER,  RAM+0x2c      | interrupts taken in user mode
         .equ    IRQTOTAL, RAM+0x30      | all interrupts
         .equ    TRAPSUM,  RAM+0x34      | TRAP #0 running sum
-
-        .long   0x00110000, start
+        .long   0x00110000, start   | then 2-23 to fault, interrupts, TRAP #0 and #1
         .rept   22
-        .long   fault                   | 2-23
+        .long   fault
         .endr
         .long   irq0, irq1, irq2, irq3, irq4, irq5, irq6, irq7, syscall, tosuper
 
