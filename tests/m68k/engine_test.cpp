@@ -271,8 +271,9 @@ TEST(M68kEngine, DataMaps) {
     uint32_t op, a0, d0;
     std::vector<uint32_t> want;  // D0, the host words of exact, the handler calls
   };
-  // Holes read all ones; the first of two entries serves; a long past the end
-  // of an entry, into the next one; ROM not in the write table;
+  // Holes read all ones; the first of two entries serves (bytes on a page
+  // that entries share); a long past the end of an entry, into the next one;
+  // ROM not in the write table;
   // handlers see 24 bits and a long as two words; never past an entry's end.
   // clang-format off
   const Row rows[] = {
@@ -280,13 +281,15 @@ TEST(M68kEngine, DataMaps) {
       {kIn[1], 0x800000, 0, {0xFFFF, 0x1D1C, 0x1F1E}},
       {kIn[2], 0x800000, 0, {0xFFFFFFFF, 0x1D1C, 0x1F1E}},
       {kIn[1], kRam + 0x100, 0, {0xBEEF, 0x1D1C, 0x1F1E}},
-      {kIn[1], kRam + 0x200, 0, {0x1234, 0x1D1C, 0x1F1E}},
+      {kIn[0], kRam + 0x201, 0, {0x34, 0x1D1C, 0x1F1E}},
+      {kOut[0], kRam + 0x203, 0xCD, {0xCD, 0x1D1C, 0x1F1E}},
+      {kIn[1], kRam + 0x202, 0, {0xCD, 0x1D1C, 0x1F1E}},
       {kIn[2], 0x30000E, 0, {0xAAAAFFFF, 0x1D1C, 0x1F1E}},
       {kIn[2], 0x31000E, 0, {0xAAAA5555, 0x1D1C, 0x1F1E}},
       {kOut[2], 0x7000, 0x11223344, {0x11223344, 0x1D1C, 0x1F1E}},
       {kIn[2], 0x7000, 0, {0x0, 0x1D1C, 0x1F1E}},
       {kIn[2], 0xFF401000, 0, {0x10001002, 0x1D1C, 0x1F1E, 0x401000, 0x401002}},
-      {kIn[0], 0x12401235, 0, {0x35, 0x1D1C, 0x1F1E, 0x401235}},
+      {kIn[0], 0x124012B5, 0, {0xB5, 0x1D1C, 0x1F1E, 0x4012B5}},
       {kOut[2], 0x80402000, 0xCAFEF00D, {0xCAFEF00D, 0x1D1C, 0x1F1E, 0x402000, 0xCAFE, 0x402002, 0xF00D}},
       {kOut[0], 0x402001, 0x1FF, {0x1FF, 0x1D1C, 0x1F1E, 0x402001, 0xFF}},
       {kOut[1], 0x402004, 0x12345, {0x12345, 0x1D1C, 0x1F1E, 0x402004, 0x2345}},
