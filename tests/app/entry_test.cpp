@@ -7,6 +7,7 @@
 #include "app/app.h"
 #include "base/base.h"
 #include "tests/support/boxes.h"
+#include "tests/support/memory_report.h"
 #include "tests/support/program.h"
 #include "tests/support/workdir.h"
 
@@ -14,23 +15,18 @@ namespace {
 
 using namespace support;
 
-const std::string defaultFile = readText(SB_SOURCE_DIR "/tests/app/corpus/default.ini");
-const std::string banner =
-    R"(Stonebreaker 0\.0\.1 \([A-Z][a-z]{2} [ 1-3]\d \d{4} \d\d:\d\d:\d\d\)\n)";
-const std::string zeroReport =
-    R"(Memory usage:\n\n\t {15}0 bytes total\(0 Mb\)\n\n\t {15}0 bytes memory peak\(0 Mb\)\n)";
+const std::string banner = R"(Stonebreaker 0\.0\.1 \([A-Z][a-z]{2} [ 1-3]\d \d{4} [\d:]{8}\)\n)";
 
-// One run's script, what each launcher pass returns (beyond the list it
-// leaves), and its transcript: passes, game runs and boxes in order.
-BoxRecord* transcript = nullptr;
+// What each launcher pass returns (beyond the list it leaves), and the run's
+// transcript: passes, game runs and boxes in order.
 std::vector<LauncherResult> passes;
-std::vector<void*> gameBlocks;
+BoxRecord* transcript = nullptr;
+std::vector<void*> blocks;
 
 LauncherResult scriptedLauncher() {
   transcript->lines += "launcher " + settings.Drvdir + "\n";
-  if (passes.empty()) return LauncherResult{};
-  const LauncherResult pass = passes.front();
-  passes.erase(passes.begin());
+  const LauncherResult pass = passes.empty() ? LauncherResult{} : passes.front();
+  if (!passes.empty()) passes.erase(passes.begin());
   return pass;
 }
 
@@ -39,48 +35,36 @@ int scriptedGame(const char* driver, const RunOptions& options) {
   transcript->lines += std::string("game ") + driver + " " + std::to_string(options.maxFrames) +
                        " " + options.screenshotPath + (options.headless ? " headless\n" : "\n");
   if (std::string(driver).rfind("bad", 0) == 0) return 0;
-  gameBlocks.push_back(trackedAlloc(4, "Set directory"));
+  blocks.push_back(trackedAlloc(4, "Set directory"));
   return 1;
 }
 
 // Runs the entry in a fresh directory whose configuration names the driver
-// directory d/ (or where `directory` stands in the place of a file), and
-// gives the transcript and the exit status. The log must hold the banner and
-// the report of what the run allocated.
-std::string runScripted(std::vector<LauncherResult> script, const char* play,
-                        const char* directory = "") {
+// directory d/ (or where a directory stands in the place of one file): the
+// transcript and the exit status. The log holds the banner and the report
+// of what the run allocated.
+std::string run(std::vector<LauncherResult> script, const char* play, const char* directory = "") {
   WorkingDir dir;
   BoxRecord boxes;
   transcript = &boxes;
   passes = std::move(script);
   writeFile("stoneBreaker.ini", "Drvdir \" d/\"");
   if (*directory) fs::remove(directory), fs::create_directory(directory);
-  resetAllocationAccounting();
-  trackedAlloc(0, "before the run");
-  CommandLine line;
-  line.play = play;
-  line.frames = 9;
-  line.screenshot = "s.png";
+  blocks = {trackedAlloc(0, "before the run")};
+  CommandLine line{false, false, false, play, 9, "s.png"};
   boxes.lines +=
       "status " + std::to_string(runEntry({scriptedLauncher, scriptedGame}, line)) + "\n";
   EXPECT_EQ(logFile(), nullptr);
   if (fs::is_regular_file("s000.log")) {
-    const std::string log = readText("s000.log");
-    std::smatch head;
-    EXPECT_TRUE(std::regex_search(log, head, std::regex("^" + banner))) << log;
-    FILE* report = fopen("report", "w");
-    writeMemoryReport(report);
-    fclose(report);
-    EXPECT_EQ(head.suffix().str(), readText("report"));
-    EXPECT_EQ(log.find("before the run"), std::string::npos);
+    const std::string report = memoryReportText();
+    EXPECT_EQ(report.find("before the run"), std::string::npos);
+    EXPECT_EQ(std::regex_replace(readText("s000.log"), std::regex("^" + banner), ""), report);
   }
-  for (void* block : gameBlocks) free(block);
-  gameBlocks.clear();
-  resetAllocationAccounting();
+  for (void* block : blocks) free(block);
   return boxes.lines;
 }
 
-TEST(Entry, LauncherCycle) {
+TEST(Entry, CycleOfLauncherAndGames) {
   const std::pair<std::vector<LauncherResult>, const char*> rows[] = {
       {{}, "launcher d/\n"},
       {{{playGame, "a.drv"}, {launcherAgain, "x"}, {playGame, "b.drv"}, {leaveProgram, "y"}},
@@ -90,47 +74,42 @@ TEST(Entry, LauncherCycle) {
        "launcher d/\ngame bad.drv 9 s.png headless\nError while loading: bad.drv\nlauncher d/\n"},
   };
   for (const auto& [script, expected] : rows)
-    EXPECT_EQ(runScripted(script, ""), expected + std::string("status 0\n"));
+    EXPECT_EQ(run(script, ""), expected + std::string("status 0\n"));
 }
 
 TEST(Entry, PlayOptionAndFilesThatCannotBeWritten) {
-  EXPECT_EQ(runScripted({}, "a.drv"), "game a.drv 9 s.png headless\nstatus 0\n");
-  EXPECT_EQ(runScripted({}, "bad.drv"),
+  EXPECT_EQ(run({}, "a.drv"), "game a.drv 9 s.png headless\nstatus 0\n");
+  EXPECT_EQ(run({}, "bad.drv"),
             "game bad.drv 9 s.png headless\nError while loading: bad.drv\nstatus 1\n");
-  EXPECT_EQ(runScripted({}, "", "s000.log"), "Fatal error: Cannot open log file\nstatus 0\n");
-  EXPECT_EQ(runScripted({{playGame, "a.drv"}}, "", "stoneBreaker.ini"),
+  EXPECT_EQ(run({}, "", "s000.log"), "Fatal error: Cannot open log file\nstatus 0\n");
+  EXPECT_EQ(run({{playGame, "a.drv"}}, "", "stoneBreaker.ini"),
             "launcher ./drv/\ngame a.drv 9 s.png headless\nlauncher ./drv/\n"
             "Warning: Current options cannot be saved\nstatus 0\n");
 }
 
 TEST(Program, RunsFromAShell) {
-  struct Row {
-    const char *arguments, *environment;
-    int status;
-    const char *out, *err;  // patterns
-    bool writesFiles;
+  const std::string usage = "Usage: stonebreaker \\[OPTION\\]\\.\\.\\.\n(.|\n)*";
+  const std::string files =
+      banner + R"(Memory usage:\n(\n\t {15}0 bytes (total|memory peak)\(0 Mb\)\n){2})";
+  // Arguments; exit status, standard output, standard error, the log; the
+  // configuration file is the default one when there is a log.
+  const std::tuple<const char*, int, std::string, std::string, std::string> rows[] = {
+      {"--headless", 0, "", "Error: No game drivers found\n", files},
+      {"--headless --play missing.drv --frames 1", 1, "", "Error while loading: missing\\.drv\n",
+       files},
+      {"--bogus", 2, "", "stonebreaker: unknown option '--bogus'\n" + usage, ""},
+      {"--help", 0, usage, "", ""},
+      {"--version", 0, R"(Stonebreaker 0\.0\.1 \(built [^\n]+\)\n)", "", ""},
   };
-  const Row rows[] = {
-      {"--headless", "", 0, "", "Error: No game drivers found\n", true},
-      {"", "env -u DISPLAY -u WAYLAND_DISPLAY -u SB_HEADLESS", 0, "",
-       "Error: No game drivers found\n", true},
-      {"--headless --play missing.drv --frames 1", "", 1, "",
-       "Error while loading: missing\\.drv\n", true},
-      {"--bogus", "", 2, "", "stonebreaker: unknown option '--bogus'\nUsage: stonebreaker (.|\n)*",
-       false},
-      {"--frames abc", "", 2, "", "stonebreaker: option '--frames' needs a (.|\n)*", false},
-      {"--help", "", 0, "Usage: stonebreaker \\[OPTION\\]\\.\\.\\.\n(.|\n)*", "", false},
-      {"--version", "", 0, R"(Stonebreaker 0\.0\.1 \(built [^\n]+\)\n)", "", false},
-  };
-  for (const Row& row : rows) {
+  for (const auto& [arguments, status, out, err, log] : rows) {
     ScratchDir dir;
-    const ProgramRun run = runProgram(dir.path, row.arguments, row.environment);
-    EXPECT_EQ(run.status, row.status) << row.arguments;
-    EXPECT_TRUE(std::regex_match(run.out, std::regex(row.out))) << row.arguments << run.out;
-    EXPECT_TRUE(std::regex_match(run.err, std::regex(row.err))) << row.arguments << run.err;
-    EXPECT_EQ(readText(dir.path / "stoneBreaker.ini"), row.writesFiles ? defaultFile : "");
-    EXPECT_TRUE(std::regex_match(readText(dir.path / "s000.log"),
-                                 std::regex(row.writesFiles ? banner + zeroReport : "")));
+    const ProgramRun run = runProgram(dir.path, arguments);
+    EXPECT_EQ(run.status, status) << arguments;
+    EXPECT_TRUE(std::regex_match(run.out, std::regex(out))) << arguments << run.out;
+    EXPECT_TRUE(std::regex_match(run.err, std::regex(err))) << arguments << run.err;
+    EXPECT_TRUE(std::regex_match(readText(dir.path / "s000.log"), std::regex(log))) << arguments;
+    EXPECT_EQ(readText(dir.path / "stoneBreaker.ini"),
+              log.empty() ? "" : readText(SB_SOURCE_DIR "/tests/app/corpus/default.ini"));
   }
 }
 

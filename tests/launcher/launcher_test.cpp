@@ -1,0 +1,125 @@
+// The catalogue and the launcher dialog driven as a user drives it (QTest on
+// the offscreen platform): what the list shows, sorting, choosing a game and
+// leaving, and the boxes the user is shown.
+#include "launcher/launcher.h"
+
+#include <gtest/gtest.h>
+
+#include <QDialog>
+
+#include "base/base.h"
+#include "tests/support/boxes.h"
+#include "tests/support/dialog_user.h"
+#include "tests/support/workdir.h"
+
+namespace {
+
+using namespace support;
+
+// A working directory with the driver files of tests/launcher/drv in drv/.
+struct Drivers : WorkingDir {
+  Drivers() {
+    ensureQtApplication();
+    fs::copy(SB_SOURCE_DIR "/tests/launcher/drv", "drv", fs::copy_options::recursive);
+    settings.Drvdir = "drv/";
+  }
+};
+
+// One pass with the dialog shown and `words` acted in it (rows named by Zip):
+// what the user saw, boxes included, then the outcome. Words that leave the
+// dialog open fail, and the pass is ended.
+std::string pass(const std::string& words) {
+  BoxRecord boxes;
+  QDialog* shown = nullptr;
+  const LauncherResult result = runLauncherDialog([&](QDialog& dialog) {
+    actInDialog(*(shown = &dialog), words, zipColumn, boxes.lines);
+    EXPECT_FALSE(dialog.isVisible()) << words;
+    if (dialog.isVisible()) dialog.done(0);
+  });
+  EXPECT_TRUE(boxes.lastOwner == nullptr || boxes.lastOwner == shown);
+  EXPECT_TRUE(catalogue.empty());
+  const char* choices[] = {"", "leave", "again ", "play "};
+  return boxes.lines + choices[result.choice] +
+         (result.choice == leaveProgram ? "" : result.driverFileName) + "\n";
+}
+
+TEST(Launcher, UserSessions) {
+  // In order: the sort direction carries over from one pass to the next.
+  const std::pair<const char*, const char*> sessions[] = {
+      {"?? charlie ? #2 ? #2 ? #3 ? #1 ? #0 ? playLocalButton",
+       "Game name|Zip|Year|Type\nalpha strike|astrike|1990|System 21\nBravo|bravo|1989|System 21\n"
+       "Bravo|bravo2||\nCharlie|charlie|1991|CPS1\nDelta Run|drun|1991|System 21\n"
+       " astrike bravo bravo2 charlie* drun\n"
+       "Year up: bravo2 bravo astrike charlie* drun\n"
+       "Year down: drun charlie* astrike bravo bravo2\n"
+       "Type up: bravo2 charlie* astrike bravo drun\n"
+       "Zip down: drun charlie* bravo2 bravo astrike\n"
+       "Game name up: astrike bravo2 bravo charlie* drun\n"
+       "play charlie.drv\n"},
+      {"? #0 ? playLocalButton exitButton",
+       " astrike bravo bravo2 charlie drun\nGame name down: drun charlie bravo bravo2 astrike\n"
+       "Information: You have to select a game first\nleave\n"},
+      {"bravo@1 playLocalButton", "play bravo.drv\n"},
+      {"bravo drun@2 playLocalButton", "play drun.drv\n"},
+      {"charlie@@2", "play charlie.drv\n"},
+      {"bravo Down Return", "play bravo2.drv\n"},
+      {"bravo below playLocalButton", "play bravo.drv\n"},
+      {"Return Escape", "Information: You have to select a game first\nleave\n"},
+      {"charlie close", "leave\n"},
+      {"charlie exitButton", "leave\n"},
+      {"+playNetworkButton playNetworkButton bravo playNetworkButton",
+       "Information: You have to select a game first\nagain bravo.drv\n"},
+  };
+  Drivers drivers;
+  for (const auto& [words, seen] : sessions) EXPECT_EQ(pass(words), seen) << words;
+}
+
+TEST(Launcher, PlayWithoutAChoiceShowsAModalBoxOverTheDialog) {
+  Drivers drivers;
+  setenv("SB_HEADLESS", "0", 1);
+  setenv("DISPLAY", ":0", 1);
+  MessageBoxReader reader;
+  std::string seen;
+  const LauncherResult result = runLauncherDialog(
+      [&](QDialog& dialog) { actInDialog(dialog, "playLocalButton exitButton", zipColumn, seen); });
+  EXPECT_EQ(result.choice, leaveProgram);
+  EXPECT_EQ(reader.seen,
+            "Information: You have to select a game first (over launcherDialog, 1 buttons)\n");
+  setenv("SB_HEADLESS", "1", 1);
+}
+
+TEST(Launcher, NoDriversFoundIsToldBeforeTheDialogShowsAndHeadlessThePassLeaves) {
+  Drivers drivers;
+  const std::string none = "Error: No game drivers found\n";
+  const std::pair<const char*, std::string> rows[] = {
+      {"drv/folder.drv/", none}, {"absent/", none}, {"drv/d6.txt", none}, {"drv/", ""}};
+  for (const auto& [directory, found] : rows) {
+    settings.Drvdir = directory;
+    EXPECT_EQ(pass("? exitButton"),
+              found + (found.empty() ? " astrike bravo bravo2 charlie drun\n" : "\n") + "leave\n");
+    BoxRecord boxes;
+    EXPECT_EQ(runLauncher().choice, leaveProgram);  // headless, as the tests run
+    EXPECT_EQ(boxes.lines, found);
+    EXPECT_EQ(fs::current_path(), drivers.path);
+  }
+}
+
+TEST(Launcher, TheCatalogueHoldsTheFirst1024DriversAndFindsNamesIgnoringCase) {
+  WorkingDir dir;
+  settings.Drvdir = "./";
+  for (int i = 10000; i < 10000 + maxCatalogueEntries + 2; ++i)
+    writeFile(std::to_string(i) + ".drv", "GAMENAME g DIRECTORY " + std::to_string(i));
+  scanDrivers(nullptr);
+  ASSERT_EQ(catalogue.size(), size_t(maxCatalogueEntries));
+  EXPECT_EQ(catalogue.back().driverFileName, "11023.drv");
+  EXPECT_EQ(addCatalogueEntry("more", "More", ""), -1);
+  clearCatalogue();
+  EXPECT_EQ(findCatalogueEntry("Same"), -1);
+  for (const char* name : {"Same Name", "same name", "Other"}) addCatalogueEntry("x", name, "");
+  const std::pair<const char*, int> finds[] = {
+      {"SAME NAME", 0}, {"other", 2}, {"Same", -1}, {"Same Name ", -1}};
+  for (const auto& [name, index] : finds) EXPECT_EQ(findCatalogueEntry(name), index) << name;
+  clearCatalogue();
+}
+
+}  // namespace
