@@ -17,14 +17,13 @@ using namespace support;
 TEST(Log, ReplacesTheFileAndTakesLinesOnlyWhileOpen) {
   ScratchDir dir;
   writeFile(dir.path / "s.log", "old contents\n");
+  EXPECT_EQ(openLog(nullptr) + openLog((dir / "no/s.log").c_str()), 0);
   EXPECT_EQ(openLog((dir / "s.log").c_str()), 1);
   logLine("line %d\n", 1);
   closeLog();
   logLine("after\n");
   EXPECT_EQ(logFile(), nullptr);
   EXPECT_EQ(readText(dir.path / "s.log"), "line 1\n");
-  EXPECT_EQ(openLog((dir / "no/such.log").c_str()), 0);
-  EXPECT_EQ(openLog(nullptr), 0);
 }
 
 TEST(Log, MemoryReportListsTheBlocksSinceTheResetWithTotalAndPeak) {
@@ -44,23 +43,18 @@ TEST(Log, MemoryReportListsTheBlocksSinceTheResetWithTotalAndPeak) {
 }
 
 TEST(MessageBox, HeadlessWhenAskedOrWithoutADisplayAndThenOneLineOnStandardError) {
-  struct Row {
-    bool asked;
-    const char *sbHeadless, *display, *wayland;
-    bool headless;
-  };
-  const Row rows[] = {
+  // Asked for, SB_HEADLESS, DISPLAY, WAYLAND_DISPLAY (null: unset); headless.
+  const std::tuple<bool, const char*, const char*, const char*, bool> rows[] = {
       {false, nullptr, nullptr, nullptr, true}, {false, nullptr, ":0", nullptr, false},
       {false, nullptr, nullptr, "w-0", false},  {false, nullptr, "", "", true},
       {true, nullptr, ":0", nullptr, true},     {false, "1", ":0", "w-0", true},
       {false, "0", ":0", nullptr, false}};
-  for (const Row& row : rows) {
-    setHeadless(row.asked);
-    for (const auto& [name, value] : {std::pair{"SB_HEADLESS", row.sbHeadless},
-                                      {"DISPLAY", row.display},
-                                      {"WAYLAND_DISPLAY", row.wayland}})
+  for (const auto& [asked, sbHeadless, display, wayland, headless] : rows) {
+    setHeadless(asked);
+    for (const auto& [name, value] :
+         {std::pair{"SB_HEADLESS", sbHeadless}, {"DISPLAY", display}, {"WAYLAND_DISPLAY", wayland}})
       value != nullptr ? setenv(name, value, 1) : unsetenv(name);
-    EXPECT_EQ(isHeadless(), row.headless) << &row - rows;
+    EXPECT_EQ(isHeadless(), headless) << asked << sbHeadless << display << wayland;
   }
   setHeadless(true);
   ensureGuiApplication();  // headless: no application

@@ -10,6 +10,7 @@
 #include "base/base.h"
 #include "tests/support/boxes.h"
 #include "tests/support/dialog_user.h"
+#include "tests/support/table.h"
 #include "tests/support/workdir.h"
 
 namespace {
@@ -44,34 +45,9 @@ std::string pass(const std::string& words) {
 }
 
 TEST(Launcher, UserSessions) {
-  // In order: the sort direction carries over from one pass to the next.
-  const std::pair<const char*, const char*> sessions[] = {
-      {"?? charlie ? #2 ? #2 ? #3 ? #1 ? #0 ? playLocalButton",
-       "Game name|Zip|Year|Type\nalpha strike|astrike|1990|System 21\nBravo|bravo|1989|System 21\n"
-       "Bravo|bravo2||\nCharlie|charlie|1991|CPS1\nDelta Run|drun|1991|System 21\n"
-       " astrike bravo bravo2 charlie* drun\n"
-       "Year up: bravo2 bravo astrike charlie* drun\n"
-       "Year down: drun charlie* astrike bravo bravo2\n"
-       "Type up: bravo2 charlie* astrike bravo drun\n"
-       "Zip down: drun charlie* bravo2 bravo astrike\n"
-       "Game name up: astrike bravo2 bravo charlie* drun\n"
-       "play charlie.drv\n"},
-      {"? #0 ? playLocalButton exitButton",
-       " astrike bravo bravo2 charlie drun\nGame name down: drun charlie bravo bravo2 astrike\n"
-       "Information: You have to select a game first\nleave\n"},
-      {"bravo@1 playLocalButton", "play bravo.drv\n"},
-      {"bravo drun@2 playLocalButton", "play drun.drv\n"},
-      {"charlie@@2", "play charlie.drv\n"},
-      {"bravo Down Return", "play bravo2.drv\n"},
-      {"bravo below playLocalButton", "play bravo.drv\n"},
-      {"Return Escape", "Information: You have to select a game first\nleave\n"},
-      {"charlie close", "leave\n"},
-      {"charlie exitButton", "leave\n"},
-      {"+playNetworkButton playNetworkButton bravo playNetworkButton",
-       "Information: You have to select a game first\nagain bravo.drv\n"},
-  };
   Drivers drivers;
-  for (const auto& [words, seen] : sessions) EXPECT_EQ(pass(words), seen) << words;
+  for (const auto& [words, seen] : readTable(SB_SOURCE_DIR "/tests/launcher/sessions.table"))
+    EXPECT_EQ(pass(words), seen + "\n") << words;
 }
 
 TEST(Launcher, PlayWithoutAChoiceShowsAModalBoxOverTheDialog) {
