@@ -1,7 +1,6 @@
-// Any configuration file loads, and from the first save on what saving
-// writes is a fixed point: loading and saving it again gives the same
-// settings and bytes (the first save cuts what a file cannot hold, such as a
-// quote inside a directory). The reader's other operations end on any input.
+// Any configuration file loads; from the first save on (which cuts what a file
+// cannot hold, such as a quote in a directory) loading and saving again gives
+// the same settings and bytes. The reader's other operations end on any input.
 #include <unistd.h>
 
 #include <cstdlib>
@@ -29,9 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!(settings == once) || saveAndRead() != text) abort();
 
   if (openDriverFile(input.c_str())) {
-    findKey("[gfx]");
-    findNextKey("SIZE");
-    readValue();
+    findKey("[gfx]"), findNextKey("SIZE"), readValue();
     for (int i = 0; i < 64 && !driverFileAtEnd(); ++i) readToken();
     closeDriverFile();
   }

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <cinttypes>
+#include <sstream>
 
 #include "app/app.h"
 #include "base/base.h"
@@ -14,7 +15,7 @@ namespace {
 
 using namespace support;
 
-TEST(Log, ReplacesTheFileAndTakesLinesOnlyWhileOpen) {
+TEST(Log, ReplacesTheFileTakesLinesWhileOpenAndEndsWithTheMemoryReport) {
   ScratchDir dir;
   writeFile(dir.path / "s.log", "old contents\n");
   EXPECT_EQ(openLog(nullptr) + openLog((dir / "no/s.log").c_str()), 0);
@@ -24,9 +25,8 @@ TEST(Log, ReplacesTheFileAndTakesLinesOnlyWhileOpen) {
   logLine("after\n");
   EXPECT_EQ(logFile(), nullptr);
   EXPECT_EQ(readText(dir.path / "s.log"), "line 1\n");
-}
 
-TEST(Log, MemoryReportListsTheBlocksSinceTheResetWithTotalAndPeak) {
+  // The memory report lists the blocks since the reset, with total and peak.
   void* dropped = trackedAlloc(9, "dropped");
   resetAllocationAccounting();
   std::string report;
@@ -43,18 +43,14 @@ TEST(Log, MemoryReportListsTheBlocksSinceTheResetWithTotalAndPeak) {
 }
 
 TEST(MessageBox, HeadlessWhenAskedOrWithoutADisplayAndThenOneLineOnStandardError) {
-  // Asked for, SB_HEADLESS, DISPLAY, WAYLAND_DISPLAY (null: unset); headless.
-  const std::tuple<bool, const char*, const char*, const char*, bool> rows[] = {
-      {false, nullptr, nullptr, nullptr, true}, {false, nullptr, ":0", nullptr, false},
-      {false, nullptr, nullptr, "w-0", false},  {false, nullptr, "", "", true},
-      {true, nullptr, ":0", nullptr, true},     {false, "1", ":0", "w-0", true},
-      {false, "0", ":0", nullptr, false}};
-  for (const auto& [asked, sbHeadless, display, wayland, headless] : rows) {
-    setHeadless(asked);
-    for (const auto& [name, value] :
-         {std::pair{"SB_HEADLESS", sbHeadless}, {"DISPLAY", display}, {"WAYLAND_DISPLAY", wayland}})
-      value != nullptr ? setenv(name, value, 1) : unsetenv(name);
-    EXPECT_EQ(isHeadless(), headless) << asked << sbHeadless << display << wayland;
+  for (const auto& [environment, expected] : readTable(SB_SOURCE_DIR "/tests/app/headless.table")) {
+    for (const char* name : {"SB_HEADLESS", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
+    std::string word;
+    for (std::istringstream in(environment); in >> word;)
+      if (word != "asked")
+        setenv(word.substr(0, word.find('=')).c_str(), word.substr(word.find('=') + 1).c_str(), 1);
+    setHeadless(environment.rfind("asked", 0) == 0);
+    EXPECT_EQ(isHeadless() ? "headless" : "shown", expected) << environment;
   }
   setHeadless(true);
   ensureGuiApplication();  // headless: no application
@@ -63,7 +59,6 @@ TEST(MessageBox, HeadlessWhenAskedOrWithoutADisplayAndThenOneLineOnStandardError
   showMessageBox("sample.drv", "Error while loading", nullptr);
   showMessageBox(nullptr, nullptr, nullptr);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error while loading: sample.drv\n: \n");
-  setHeadless(false);
   setenv("SB_HEADLESS", "1", 1);
 }
 

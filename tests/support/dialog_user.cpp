@@ -94,8 +94,8 @@ void actInDialog(QDialog& dialog, const std::string& words, int keyColumn, std::
   }
 }
 
-MessageBoxReader::MessageBoxReader() : timer(std::make_unique<QTimer>()) {
-  QObject::connect(timer.get(), &QTimer::timeout, [this] {
+MessageBoxReader::MessageBoxReader(std::string& seen) : timer(std::make_unique<QTimer>()) {
+  QObject::connect(timer.get(), &QTimer::timeout, [&seen] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (box == nullptr || box->button(QMessageBox::Ok) == nullptr) return;
     const QString owner = box->parentWidget() ? box->parentWidget()->objectName() : "nothing";

@@ -23,13 +23,12 @@ namespace support {
 void ensureQtApplication();
 void actInDialog(QDialog& dialog, const std::string& words, int keyColumn, std::string& seen);
 
-// While one lives, every modal message box that opens is noted, as
-// "Caption: text (over OWNER, N buttons)" with the owner's object name, and
-// closed with its OK button, as a user reads and dismisses it.
+// While one lives, every modal message box that opens is noted in `seen`,
+// as "Caption: text (over OWNER, N buttons)" with the owner's object name,
+// and closed with its OK button, as a user reads and dismisses it.
 struct MessageBoxReader {
-  MessageBoxReader();
+  explicit MessageBoxReader(std::string& seen);
   ~MessageBoxReader();
-  std::string seen;
   std::unique_ptr<QTimer> timer;
 };
 
