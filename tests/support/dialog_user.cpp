@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -21,6 +22,17 @@ std::string rowText(const QTreeWidgetItem* row) {
   QStringList columns;
   for (int i = 0; i < row->columnCount(); ++i) columns << row->text(i);
   return columns.join('|').toStdString() + "\n";
+}
+
+// Where the window is and which texts do not fit their controls.
+void noteWindow(const QDialog& dialog, std::string& seen) {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const QPoint offset = dialog.frameGeometry().center() - screen->availableGeometry().center();
+  seen += offset.manhattanLength() <= 3 ? "centred" : "off centre";
+  for (const QAbstractButton* button : dialog.findChildren<QAbstractButton*>())
+    if (button->sizeHint().width() > button->width())
+      seen += ", cut: " + button->text().toStdString();
+  seen += "\n";
 }
 
 void note(QTreeWidget* list, const std::string& word, int keyColumn, std::string& seen) {
@@ -65,6 +77,7 @@ void actInDialog(QDialog& dialog, const std::string& words, int keyColumn, std::
     auto* button =
         dialog.findChild<QPushButton*>(QString::fromStdString(word.substr(word[0] == '+')));
     if (word[0] == '?') {
+      if (word == "??") noteWindow(dialog, seen);
       note(list, word, keyColumn, seen);
     } else if (word[0] == '#') {
       QTest::mouseClick(header->viewport(), Qt::LeftButton, {},

@@ -8,7 +8,9 @@
 //   OBJECT     press the push button of that object name (+OBJECT enables it)
 //   ?          note the sort arrow ("Caption up:" or "down:") and the key
 //              column top to bottom, the selected rows marked *, on one line
-//   ??         note the header and every row, columns joined by "|"
+//   ??         note whether the window is centred on the screen and the
+//              button texts cut off, then the header and every row,
+//              columns joined by "|"
 #pragma once
 
 #include <memory>
