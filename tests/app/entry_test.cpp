@@ -50,6 +50,7 @@ std::string run(const std::string& words, const char* directory = "") {
   WorkingDir dir;
   BoxRecord boxes;
   transcript = &boxes;
+  setenv("SB_HEADLESS", "1", 1);
   script = std::istringstream(words);
   CommandLine line{false, false, false, "", 9, "s.png"};
   if (words.rfind("--play ", 0) == 0) script >> line.play >> line.play;

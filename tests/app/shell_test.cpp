@@ -59,7 +59,6 @@ TEST(MessageBox, HeadlessWhenAskedOrWithoutADisplayAndThenOneLineOnStandardError
   showMessageBox("sample.drv", "Error while loading", nullptr);
   showMessageBox(nullptr, nullptr, nullptr);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error while loading: sample.drv\n: \n");
-  setenv("SB_HEADLESS", "1", 1);
 }
 
 TEST(CommandLine, ArgumentListsAndWhatTheyGive) {

@@ -12,6 +12,7 @@ namespace {
 using namespace support;
 
 TEST(Console, OptionsFrameBufferAndTheKeyThatEndsARun) {
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
   const std::pair<const char*, int> options[] = {
       {"DirectX", 1},      {"windowed output", 1}, {"fullscreen output", 1},
       {"fixed window", 1}, {"center window", 1},   {"directx", 0},
@@ -38,7 +39,6 @@ TEST(Console, OptionsFrameBufferAndTheKeyThatEndsARun) {
   EXPECT_TRUE(std::equal(cleared.begin(), cleared.end(), frameBuffer()));  // still drawn into
   EXPECT_TRUE(keyPending());                                               // the run ends at once
   closeConsole();
-  setenv("SDL_VIDEODRIVER", "dummy", 1);
 }
 
 TEST(Png, ImagesReadBackThroughZlib) {
