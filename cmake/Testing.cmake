@@ -20,7 +20,8 @@ function(sb_add_test name)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_VIDEODRIVER=dummy;SB_HEADLESS=1;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp")
+    # The list's semicolons are escaped, or only its first item would arrive.
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen\\;SDL_VIDEODRIVER=dummy\\;SB_HEADLESS=1\\;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp")
 endfunction()
 
 # sb_add_fuzzer(name SOURCES ... LIBS ... CORPUS dir): a libFuzzer target,

@@ -10,7 +10,7 @@
 #include "base/base.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  setMessageBoxHook([](const char*, const char*, void*) { abort(); });  // saving must work
+  setMessageBoxHook([](const char*, const char*, void*, const char*) { abort(); });  // saving must work
   const std::string input = "/tmp/sb_configuration_fuzz_" + std::to_string(getpid());
   const std::string saved = input + "_saved";
   const auto saveAndRead = [&saved] {

@@ -81,7 +81,7 @@ TEST(Entry, ScriptedRuns) {
 
 TEST(Program, RunsFromAShell) {
   const std::string files =
-      banner + R"(Memory usage:\n(\n\t {15}0 bytes (total|memory peak)\(0 Mb\)\n){2})";
+      banner + R"((Driver file [^\n]+\n)?Memory usage:\n(\n\t {15}0 bytes (total|memory peak)\(0 Mb\)\n){2})";
   for (const auto& [arguments, outcome] :
        readTable(SB_SOURCE_DIR "/tests/app/program_runs.table")) {
     ScratchDir dir;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <regex>
 
 #include "base/base.h"
 #include "tests/support/boxes.h"
@@ -56,8 +57,10 @@ TEST(Launcher, NoDriversFoundIsToldBeforeTheDialogShowsAndHeadlessThePassLeaves)
   Drivers drivers;
   for (const char* directory : {"drv/folder.drv/", "absent/", "drv/d6.txt"}) {
     settings.Drvdir = directory;
-    EXPECT_EQ(pass("? exitButton"),
-              "Error: No game drivers found (over nothing, 1 buttons)\n\nleave\n");
+    // An empty list (with the arrow of an earlier pass's sort, if any).
+    EXPECT_TRUE(std::regex_match(pass("? exitButton"),
+                                 std::regex("Error: No game drivers found \\(over nothing, 1 "
+                                            "buttons\\)\n(Game name (up|down):)?\nleave\n")));
     BoxRecord boxes;
     setHeadless(true);
     EXPECT_EQ(runLauncher().choice, leaveProgram);

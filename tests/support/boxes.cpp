@@ -8,8 +8,9 @@ namespace {
 
 BoxRecord* current = nullptr;
 
-void record(const char* text, const char* caption, void* owner) {
-  current->lines += std::string(caption) + ": " + text + "\n";
+void record(const char* text, const char* caption, void* owner, const char* informative) {
+  current->lines += std::string(caption) + ": " + text +
+                    (*informative ? std::string(" (") + informative + ")" : "") + "\n";
   current->lastOwner = owner;
 }
 

@@ -5,8 +5,9 @@
 
 namespace support {
 
-// Every box shown, one "caption: text" line each (the form a headless box
-// takes on standard error), and the owner of the last one.
+// Every box shown, one "caption: text" line each, with " (informative)"
+// when it has one (the form a headless box takes on standard error), and the
+// owner of the last one.
 struct BoxRecord {
   BoxRecord();
   ~BoxRecord();
