@@ -15,9 +15,6 @@
 #include <sstream>
 
 // The system's font library keeps its caches for the life of the process.
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libfontconfig\n";
-}
 
 namespace support {
 
