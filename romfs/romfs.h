@@ -76,11 +76,23 @@ int buildHuffmanTable(const uint8_t* lengths, uint32_t count, uint32_t simpleCou
 void freeHuffmanTable(HuftEntry* table);
 
 // ---- Zip archive reader --------------------------------------------------
+// Far above any board's ROM: no region, and so no read of a member, is larger.
+constexpr uint32_t largestRegion = 0x10000000;
+
 // Reads the member called memberName (ASCII case ignored, also found by the
-// last component of a name stored in folders) out of the archive. Returns 0
-// and sets data and size on success; otherwise prints what went wrong on
-// standard output and leaves data and size untouched.
-int readZipMember(const char* archivePath, const char* memberName, RomBuffer& data, uint32_t& size);
+// last component of a name stored in folders) out of the archive, at most
+// wanted bytes of it (and never more than largestRegion): a member that
+// claims more is inflated only that far. Returns 0 and sets data and size
+// (the bytes delivered) on success; otherwise prints what went wrong on
+// standard output and leaves data and size untouched. A member read whole
+// must match its CRC-32.
+int readZipMember(const char* archivePath, const char* memberName, RomBuffer& data, uint32_t& size,
+                  uint32_t wanted = largestRegion);
+// Between these calls (a game load) each archive is opened and its central
+// directory read once, for every read of its members; outside them each read
+// opens the archive anew.
+void beginArchiveCache();
+void endArchiveCache();
 
 // ---- ROM lookup ----------------------------------------------------------
 // The ROM-set name that archive names are formed from ("<dir><set>.zip").
