@@ -103,7 +103,8 @@ const char* romSetDirectory();
 void setParentSetDirectory(const char* name);
 
 // The named image with at least length bytes, or null after telling the user
-// that it cannot be loaded.
+// that it cannot be loaded and where it was sought. Only a regular file is
+// read, and a name that is not a plain file name is refused with a log line.
 RomBuffer loadRomFile(const char* name, uint32_t length);
 // Copies length bytes of the image to destination; 1, or 0 when not found.
 int loadRom(const char* name, uint32_t length, uint8_t* destination);
