@@ -77,7 +77,7 @@ uint32_t crcBytes(uint32_t state, const uint8_t* data, size_t size) {
 // value stands for x^(63 - i), as bit i of data loaded little-endian stands
 // for the i-th bit of the message.
 constexpr uint64_t reflectedPower(uint32_t n) {
-  uint32_t r = 0x80000000u;  // x^0: the register keeps x^31 in bit 0
+  uint32_t r = 0x80000000u;  // x^0, as bit i of the register stands for x^(31 - i)
   for (uint32_t i = 0; i < n; i++) r = (r & 1) ? (r >> 1) ^ crcPolynomial : r >> 1;
   return uint64_t{r} << 32;
 }
@@ -124,7 +124,12 @@ __attribute__((target("pclmul,sse2"))) uint32_t crcFolded(uint32_t state, const 
   return crcBytes(0, last, sizeof last);
 }
 
-const bool canFold = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse2");
+// Before the first use the answer is false and the table serves.
+bool processorCanFold() {
+  __builtin_cpu_init();  // may run before the runtime's own initialisation
+  return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse2");
+}
+const bool canFold = processorCanFold();
 #endif
 
 }  // namespace
