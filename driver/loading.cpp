@@ -19,8 +19,6 @@
 
 namespace {
 
-// Far above any board's ROM; a SIZE beyond it is a broken driver file.
-constexpr uint32_t largestRegion = 0x10000000;
 constexpr uint32_t tileBytes = 256;
 constexpr uint32_t planeCount = 4;
 
@@ -258,10 +256,13 @@ int loadGame(const char* driverFileName, GameRom& rom) {
     return 0;
   }
   setRomSetDirectory(directory.c_str());
+  // Each archive of the set is opened once for all the load commands.
+  beginArchiveCache();
   const int loaded = loadGraphicsRegion(rom) && loadCodeRegion(RegionKind::master, rom) &&
                      loadCodeRegion(RegionKind::slave, rom);
   // A missing collision image has been reported and does not stop the game.
   if (loaded) loadCodeRegion(RegionKind::collision, rom);
+  endArchiveCache();
   closeDriverFile();
   return loaded;
 }

@@ -76,11 +76,23 @@ int buildHuffmanTable(const uint8_t* lengths, uint32_t count, uint32_t simpleCou
 void freeHuffmanTable(HuftEntry* table);
 
 // ---- Zip archive reader --------------------------------------------------
+// Far above any board's ROM: no region, and so no read of a member, is larger.
+constexpr uint32_t largestRegion = 0x10000000;
+
 // Reads the member called memberName (ASCII case ignored, also found by the
-// last component of a name stored in folders) out of the archive. Returns 0
-// and sets data and size on success; otherwise prints what went wrong on
-// standard output and leaves data and size untouched.
-int readZipMember(const char* archivePath, const char* memberName, RomBuffer& data, uint32_t& size);
+// last component of a name stored in folders) out of the archive, at most
+// wanted bytes of it (and never more than largestRegion): a member that
+// claims more is inflated only that far. Returns 0 and sets data and size
+// (the bytes delivered) on success; otherwise prints what went wrong on
+// standard output and leaves data and size untouched. A member read whole
+// must match its CRC-32.
+int readZipMember(const char* archivePath, const char* memberName, RomBuffer& data, uint32_t& size,
+                  uint32_t wanted = largestRegion);
+// Between these calls (a game load) each archive is opened and its central
+// directory read once, for every read of its members; outside them each read
+// opens the archive anew.
+void beginArchiveCache();
+void endArchiveCache();
 
 // ---- ROM lookup ----------------------------------------------------------
 // The ROM-set name that archive names are formed from ("<dir><set>.zip").
@@ -91,7 +103,8 @@ const char* romSetDirectory();
 void setParentSetDirectory(const char* name);
 
 // The named image with at least length bytes, or null after telling the user
-// that it cannot be loaded.
+// that it cannot be loaded and where it was sought. Only a regular file is
+// read, and a name that is not a plain file name is refused with a log line.
 RomBuffer loadRomFile(const char* name, uint32_t length);
 // Copies length bytes of the image to destination; 1, or 0 when not found.
 int loadRom(const char* name, uint32_t length, uint8_t* destination);

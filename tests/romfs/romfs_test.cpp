@@ -3,6 +3,7 @@
 #include "romfs/romfs.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <numeric>
@@ -10,6 +11,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "base/base.h"
 #include "tests/support/files.h"
@@ -117,6 +119,19 @@ TEST(Inflate, HandMadeStreams) {
   EXPECT_EQ(results, expected);
 }
 
+// Ours against zlib's over the lengths and alignments of the folded path, its
+// tail and the table alone, whole and in two pieces.
+TEST(Crc32, MatchesZlib) {
+  const Bytes data = makeData(1, 1 << 16, 5);
+  for (size_t at = 0; at < 16; ++at)
+    for (size_t size = 0; at + size <= data.size(); size += size < 300 ? 1 : 4093) {
+      const uint8_t* p = data.data() + at;
+      const uint32_t expected = static_cast<uint32_t>(::crc32(0x5EEDul, p, uInt(size)));
+      ASSERT_EQ(crc32(p, size, 0x5EED), expected) << at << '/' << size;
+      ASSERT_EQ(crc32(p + size / 3, size - size / 3, crc32(p, size / 3, 0x5EED)), expected);
+    }
+}
+
 // ---- Zip reader -------------------------------------------------------------
 // Counting bytes: romA is stored as it is, romB deflates to some hundreds.
 Bytes counting(size_t size) {
@@ -139,6 +154,7 @@ struct ZipCase {
   Bytes (*archive)();
   std::vector<std::pair<long, uint32_t>> longs{};
   std::string member = "M.bin";
+  uint32_t wanted = largestRegion;
 };
 // clang-format off
 const ZipCase zipCases[] = {
@@ -176,16 +192,25 @@ const ZipCase zipCases[] = {
   {"more than claimed", deflated, {{22, 69999}}},
   {"less than claimed", deflated, {{22, 70001}}},
   {"local method", stored, {{8, 14}}},
+  {"stored, asked for less", stored, {}, "m.bin", 100},
+  {"deflated, asked for less", deflated, {}, "m.bin", 100},
+  {"asked for less, damaged, unchecked", deflated, {{entryAt + 16, 0}}, "m.bin", 100},
+  {"damaged stored member", stored, {{entryAt + 16, 0}}},
+  {"damaged deflated member", deflated, {{entryAt + 16, 1}}},
+  {"ends before what was asked", deflated, {{22, 80000}}, "m.bin", 75000},
+  {"entry points at another member",
+   [] { return buildZip({{"x.bin", romB, 8}, {"m.bin", romA}}); }, {{entryAt + 42, 0}}},
 };
 // clang-format on
 
 // What one read returns and prints: the status, the size (left as it was,
 // 57005, when nothing is delivered), the CRC of the data, the lines.
-std::string readMember(const std::string& path, const std::string& name) {
+std::string readMember(const std::string& path, const std::string& name,
+                       uint32_t wanted = largestRegion) {
   RomBuffer data;
   uint32_t size = 0xDEAD;
   testing::internal::CaptureStdout();
-  const int status = readZipMember(path.c_str(), name.c_str(), data, size);
+  const int status = readZipMember(path.c_str(), name.c_str(), data, size, wanted);
   const std::string printed = testing::internal::GetCapturedStdout();
   std::string line = "status " + std::to_string(status) + ", size " + std::to_string(size);
   if (data) line += ", crc32 " + std::to_string(crc32(0, data.get(), size));
@@ -200,7 +225,9 @@ TEST(ZipReader, BuiltTamperedAndRealArchives) {
     Bytes zip = row.archive();
     for (auto [at, value] : row.longs) support::put32(zip, at < 0 ? zip.size() + at : at, value);
     support::writeFile(dir / "set.zip", zip);
-    reads += std::string("== ") + row.what + "\n" + readMember(dir / "set.zip", row.member);
+    const std::string read = readMember(dir / "set.zip", row.member, row.wanted);
+    reads += std::string("== ") + row.what + "\n" +
+             std::regex_replace(read, std::regex(dir.path.string()), "<dir>");
   }
   for (const std::string archive : {"python", "python_stream", "infozip", "infozip_stream"})
     for (const std::string name : {"ROM_A.BIN", "rom_b.txt", "rom_c.bin", "folder"})
@@ -210,31 +237,44 @@ TEST(ZipReader, BuiltTamperedAndRealArchives) {
 }
 
 // ---- ROM lookup -------------------------------------------------------------
-std::string boxes;  // the text, caption and owner of each box shown
-void recordBox(const char* text, const char* caption, void* owner, const char*) {
+// The text, caption and owner of each box shown, and apart its informative text.
+std::string boxes, informatives;
+void recordBox(const char* text, const char* caption, void* owner, const char* informative) {
   boxes.append(text).append(" | ").append(caption).append(owner ? " | owner\n" : "\n");
+  informatives.append(informative ? informative : "").append("\n");
 }
 
 // ROM directories r0/ to r3/ under root with the files put there, each plain
-// or (member set) an archive of that one member; the set "set".
+// or (member set) an archive of that one member, or (other set) a "fifo", a
+// "folder" or a symbolic link to the path given; the set "set".
 struct Put {
   int dir;
   const char* file;
   Bytes data;
   const char* member = nullptr;
+  std::string other = "";
 };
 void romDirs(const support::ScratchDir& root, const std::vector<Put>& files, const char* parent) {
   std::string* dirs[] = {&settings.Romdir, &settings.AlternateRomdir1, &settings.AlternateRomdir2,
                          &settings.AlternateRomdir3};
   for (char i = '0'; i < '4'; ++i)
     support::fs::create_directories(*dirs[i - '0'] = root / std::string{'r', i, '/'});
-  for (const Put& put : files)
-    support::writeFile(*dirs[put.dir] + put.file,
-                       put.member ? support::buildZip({{put.member, put.data}}) : put.data);
+  for (const Put& put : files) {
+    const std::string path = *dirs[put.dir] + put.file;
+    if (put.other == "fifo")
+      ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    else if (put.other == "folder")
+      support::fs::create_directory(path);
+    else if (!put.other.empty())
+      support::fs::create_symlink(put.other, path);
+    else
+      support::writeFile(path, put.member ? support::buildZip({{put.member, put.data}}) : put.data);
+  }
   setRomSetDirectory("set");
   setParentSetDirectory(parent);
   setMessageBoxHook(recordBox);
   boxes.clear();
+  informatives.clear();
 }
 
 struct LookupCase {
@@ -259,6 +299,12 @@ const LookupCase lookupCases[] = {
   {"the set before its parent", {{0, "set.zip", one, "a.bin"}, {0, "p.zip", two, "a.bin"}},
    "a.bin", 8, "p"},
   {"the parent set", {{1, "p.zip", two, "a.bin"}}, "a.bin", 8, "p"},
+  {"FIFOs, devices and folders are not files",
+   {{0, "f.bin", {}, nullptr, "fifo"}, {0, "set.zip", {}, nullptr, "/dev/zero"},
+    {1, "f.bin", {}, nullptr, "/dev/zero"}, {1, "set.zip", {}, nullptr, "fifo"},
+    {2, "f.bin", {}, nullptr, "folder"}, {2, "set.zip", {}, nullptr, "folder"},
+    {3, "f.bin", one}}, "f.bin", 8},
+  {"a name that leaves its directory", {{1, "a.bin", one}}, "../r1/a.bin", 8, "p"},
 };
 // clang-format on
 
@@ -267,13 +313,16 @@ TEST(RomLookup, SearchOrder) {
   for (const LookupCase& row : lookupCases) {
     const support::ScratchDir root;
     romDirs(root, row.files, row.parent);
+    ASSERT_EQ(openLog((root / "log").c_str()), 1);
     testing::internal::CaptureStdout();
     const RomBuffer image = loadRomFile(row.name, row.length);
     std::string printed = testing::internal::GetCapturedStdout(), found;
-    printed = std::regex_replace(printed, std::regex(root.path.string()), "<roms>");
+    closeLog();
     for (uint32_t i = 0; image && i < row.length; ++i)
       found.append(" ").append(std::to_string(image[i]));
-    lookups += std::string("== ") + row.what + "\n" + printed + "found:" + found + "\n" + boxes;
+    const std::string text = std::string("== ") + row.what + "\n" + printed + "found:" + found +
+                             "\n" + boxes + informatives + support::readText(root / "log");
+    lookups += std::regex_replace(text, std::regex(root.path.string()), "<roms>");
   }
   EXPECT_EQ(lookups, support::readText(SB_SOURCE_DIR "/tests/romfs/lookups.txt"));
 }
@@ -289,6 +338,22 @@ TEST(RomLookup, SetNamesAreTrackedBlocks) {
       "\t {15}4 bytes : Set directory \\(@ 0x[0-9a-f]+\\)\n"
       "\t {15}3 bytes : Set directory \\(@ 0x[0-9a-f]+\\)\n\n\t");
   EXPECT_TRUE(std::regex_search(testing::internal::GetCapturedStdout(), lastTwo));
+}
+
+// Within a game load an archive is opened once: its members are still found
+// after it is gone, until the load ends.
+TEST(RomLookup, ArchivesStayOpenForAGameLoad) {
+  const support::ScratchDir root;
+  romDirs(root, {{0, "set.zip", one, "a.bin"}}, "");
+  testing::internal::CaptureStdout();
+  beginArchiveCache();
+  const bool first = loadRomFile("a.bin", 8) != nullptr;
+  support::fs::remove(settings.Romdir + "set.zip");
+  const bool kept = loadRomFile("a.bin", 8) != nullptr;
+  endArchiveCache();
+  const bool after = loadRomFile("a.bin", 8) != nullptr;
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(std::tuple(first, kept, after), std::tuple(true, true, false));
 }
 
 // Images copied whole, and two interleaved: the second's bytes first.
