@@ -10,13 +10,10 @@
 #include "system21/system21.h"
 
 namespace {
-// Where the input goes: the first sprites of both banks with their lists,
-// the start of the shape table and of the tile codes.
-struct Window {
-  uint32_t address, length;
-};
-constexpr Window windows[] = {{0x700000, 0x100}, {0x702000, 0x10},  {0x704000, 0x100},
-                              {0x708000, 0x400}, {0x710000, 0x100}, {0x714000, 0x10}};
+// Where the input goes (address, length): the first sprites of both banks
+// with their lists, the start of the shape table and of the tile codes.
+constexpr uint32_t windows[][2] = {{0x700000, 0x100}, {0x702000, 0x10},  {0x704000, 0x100},
+                                   {0x708000, 0x400}, {0x710000, 0x100}, {0x714000, 0x10}};
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -27,9 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   machine.game.graphicsData.assign(blocks * 256, 0x11);
   if (blocks != 0) machine.game.graphicsData[0] = 0xff;
   machine.game.graphicsBlockCount = blocks;
-  for (const Window& w : windows) {
-    const size_t n = std::min<size_t>(w.length, size - at);
-    std::memcpy(machine.videoRam.data() + (w.address - 0x700000), data + at, n);
+  for (const auto& [address, length] : windows) {
+    const size_t n = std::min<size_t>(length, size - at);
+    std::memcpy(machine.videoRam.data() + (address - 0x700000), data + at, n);
     at += n;
   }
   // At most eight sprites a list keep each input quick to draw.
