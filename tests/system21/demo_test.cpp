@@ -42,6 +42,13 @@ TEST(Demo, GoldenRun) {
   EXPECT_EQ(width * height, screenWidth * screenHeight);
   EXPECT_TRUE(frame == support::readPngPixels(golden + "/demo_300.png", goldenWidth, goldenHeight))
       << "the last frame differs from the golden one";
+  // A run that ends before its first frame stops the processors where reset left them.
+  options.maxFrames = 0;
+  support::LogCapture log;
+  EXPECT_EQ(runGame("demo.drv", options), 1);
+  EXPECT_TRUE(
+      log.text().ends_with("system21: 68000 cpu 1 stopped @ 0x001000\n"
+                           "system21: 68000 cpu 2 stopped @ 0x0068aa\n"));
   EXPECT_EQ(runGame("absent.drv", options), 0);
 }
 
