@@ -4,7 +4,6 @@
 
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "driver/driver.h"
 #include "romfs/romfs.h"

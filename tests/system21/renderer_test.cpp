@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <vector>
 
 #include "system21/system21.h"
 
@@ -15,8 +14,8 @@ void word(uint32_t address, uint16_t value) {
   std::memcpy(machine.videoRam.data() + (address - 0x700000), &value, 2);
 }
 
-// Tile t is bytes t + 1, except tile 0's left column (0x40) and byte 3 of
-// tile 1 (0xff, black); palette entry i is 0x10000 + i.
+// Tile t is bytes t + 1, but tile 0's left column is 0x40 and byte 3 of tile 1 0xff (black).
+// Palette entry i is 0x10000 + i (red: high byte of A, green: low of B, blue: low of A).
 void setUp(std::vector<uint32_t>& frame) {
   machine.videoRam.assign(0x60002, 0);
   std::vector<uint8_t>& tiles = machine.game.graphicsData;
@@ -24,7 +23,9 @@ void setUp(std::vector<uint32_t>& frame) {
   for (size_t i = 0; i < tiles.size(); i++) tiles[i] = i % 16 == 0 && i < 256 ? 0x40 : i / 256 + 1;
   tiles[256 + 3] = 0xff;
   machine.game.graphicsBlockCount = 8;
-  for (uint32_t i = 0; i < 32768; i++) palette[i] = 0x10000 + i;
+  for (uint16_t i = 0; i < 32768; i++)
+    word(0x740000 + 2 * i, 0x100 | (i & 0xff)), word(0x750000 + 2 * i, 0xff00 | i >> 8);
+  convertPalette();
   frame.assign(screenWidth * screenHeight, sentinel);
 }
 
