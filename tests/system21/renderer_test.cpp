@@ -95,7 +95,7 @@ TEST(Renderer, Lists) {
     for (int i = 0; i < 6; i++) word(0x710000 + 16 * n + 2 * i, sprite[i] + (i == 1));
     word(0x702000 + 2 * n, n);
   }
-  word(0x714000, 0x100 | 7);
+  word(0x714000, 0x100 | 7), word(0x714002, 8);  // sprite 8 is past the end
   drawSprites(frame.data());
   const uint32_t tile0 = 0x10000 + 31 * 256 + 1, tile1 = tile0 + 1;
   EXPECT_EQ(frame[(8 * 16 + 15) * screenWidth + 7 * 16 + 14], tile0);  // sprite 255
