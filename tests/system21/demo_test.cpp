@@ -46,9 +46,9 @@ TEST(Demo, GoldenRun) {
   options.maxFrames = 0;
   support::LogCapture log;
   EXPECT_EQ(runGame("demo.drv", options), 1);
-  EXPECT_TRUE(
-      log.text().ends_with("system21: 68000 cpu 1 stopped @ 0x001000\n"
-                           "system21: 68000 cpu 2 stopped @ 0x0068aa\n"));
+  EXPECT_NE(log.text().find("system21: 68000 cpu 1 stopped @ 0x001000\n"
+                            "system21: 68000 cpu 2 stopped @ 0x0068aa\n"),
+            std::string::npos);
   EXPECT_EQ(runGame("absent.drv", options), 0);
 }
 
