@@ -112,6 +112,7 @@ TEST(Machine, HandlersAnswerAndLog) {
       {nullptr, unknownWriteWord<2>, 2, 0x400000, 0x0001, "word 0x0001 write at 0x400000"},
   };
   std::fill(std::begin(controlRegisters), std::end(controlRegisters), 0);
+  beginAccessLog(defaultLogLimit);  // as a build does
   CpuContext contexts[2]{};
   contexts[0].pc = 0x1234;
   contexts[1].pc = 0xabcdef;
@@ -128,7 +129,6 @@ TEST(Machine, HandlersAnswerAndLog) {
                                          " (PC=" + pcs[row.cpu - 1] + ")\n"
                                    : "");
   }
-  std::fill(std::begin(controlRegisters), std::end(controlRegisters), 0);
 }
 
 }  // namespace
