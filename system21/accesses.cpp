@@ -160,6 +160,7 @@ void countAccess(RangeCursor& cursor, uint32_t address, uint32_t pc) {
 [[gnu::noinline]] void recordNewAccess(int cpu, AccessKind kind, uint32_t address, uint32_t data,
                                        uint32_t pc, uint64_t key) {
   state.lastKey = key;
+  if (state.cursors[cpu - 1][kind].ranges == nullptr) beginAccessLog(state.limit);  // no build yet
   if (takesLine(key)) {
     if (kind == wordWrite) {
       logLine(kindTexts[kind].lineFormat, cpu, data, address, pc);

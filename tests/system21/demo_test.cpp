@@ -6,7 +6,7 @@
 
 #include "system21/system21.h"
 #include "tests/support/log_capture.h"
-#include "tests/support/png_pixels.h"
+#include "tests/support/png.h"
 
 namespace {
 
@@ -38,9 +38,9 @@ TEST(Demo, GoldenRun) {
   EXPECT_EQ(logs[1], logs[0]);
   EXPECT_EQ(support::readBytes(dir / "shot1.png"), support::readBytes(dir / "shot0.png"));
   int width, height, goldenWidth, goldenHeight;
-  const std::vector<uint32_t> frame = support::readPngPixels(dir / "shot0.png", width, height);
+  const std::vector<uint32_t> frame = support::readPng(dir / "shot0.png", width, height);
   EXPECT_EQ(width * height, screenWidth * screenHeight);
-  EXPECT_TRUE(frame == support::readPngPixels(golden + "/demo_300.png", goldenWidth, goldenHeight))
+  EXPECT_TRUE(frame == support::readPng(golden + "/demo_300.png", goldenWidth, goldenHeight))
       << "the last frame differs from the golden one";
   // A run that ends before its first frame stops the processors where reset left them.
   options.maxFrames = 0;
