@@ -50,6 +50,29 @@ TEST(Demo, GoldenRun) {
                             "system21: 68000 cpu 2 stopped @ 0x0068aa\n"),
             std::string::npos);
   EXPECT_EQ(runGame("absent.drv", options), 0);
+
+  // 200 frames straight, and 100 saved then 100 more from the saved state,
+  // end in the same state (machine and frame) with the same dump and stop
+  // lines.
+  auto endLines = [](const std::string& text) {
+    const size_t stop = text.find("system21: 68000 cpu 1 stopped");
+    const size_t from = text.rfind('\n', stop - 2) + 1;
+    return text.substr(from, text.find('\n', text.find("cpu 2 stopped")) - from);
+  };
+  const char* loads[] = {"", "", "half.sbs"};
+  const char* saves[] = {"straight.sbs", "half.sbs", "resumed.sbs"};
+  std::string ends[3];
+  for (int i = 0; i < 3; i++) {
+    support::LogCapture runLog;
+    options.maxFrames = i == 0 ? 200 : 100;
+    options.loadStatePath = *loads[i] ? dir / loads[i] : "";
+    options.saveStatePath = dir / saves[i];
+    ASSERT_EQ(runGame("demo.drv", options), 1);
+    ends[i] = endLines(runLog.text());
+  }
+  EXPECT_EQ(ends[2], ends[0]);
+  EXPECT_NE(ends[1], ends[0]);
+  EXPECT_EQ(support::readBytes(dir / "resumed.sbs"), support::readBytes(dir / "straight.sbs"));
 }
 
 }  // namespace
