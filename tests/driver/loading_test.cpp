@@ -1,12 +1,14 @@
 // ROM-set loading: the driver files of the case list, loaded one by one, with
 // the log lines, message boxes and region images each must give.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <sstream>
 #include <string>
 
 #include "driver/driver.h"
 #include "romfs/romfs.h"
+#include "tests/support/boxes.h"
 #include "tests/support/log_capture.h"
 
 namespace {
@@ -76,6 +78,39 @@ TEST(Loading, DriverFiles) {
   EXPECT_EQ(loadGame("absent.drv", rom), 0);
   EXPECT_EQ(log.text(), "Driver file " + dir / "absent.drv" + " cannot be opened\n");
   setMessageBoxHook(nullptr);
+}
+
+// Driver and configuration files are regular files named plainly: a FIFO, a
+// device or a directory is refused at once (never read or written without
+// end), and a name that leaves its directory is refused with a line.
+TEST(Loading, OnlyRegularFilesNamedPlainly) {
+  support::ScratchDir dir;
+  settings.Drvdir = dir / "";
+  mkfifo((dir / "fifo.drv").c_str(), 0600);
+  support::fs::create_symlink("/dev/zero", dir.path / "zero.drv");
+  support::fs::create_directory(dir.path / "folder.drv");
+  const char* refused = "' is not a plain file name\n";
+  const std::pair<std::string, std::string> rows[] = {
+      {"fifo.drv", "Driver file " + dir / "fifo.drv" + " cannot be opened\n"},
+      {"zero.drv", "Driver file " + dir / "zero.drv" + " cannot be opened\n"},
+      {"folder.drv", "Driver file " + dir / "folder.drv" + " cannot be opened\n"},
+      {"../" + dir.path.filename().string() + "/fifo.drv",
+       "Driver file name '../" + dir.path.filename().string() + "/fifo.drv" + refused},
+      {"..", std::string("Driver file name '..") + refused},
+  };
+  for (const auto& [name, line] : rows) {
+    support::LogCapture log;
+    GameRom rom;
+    EXPECT_EQ(loadGame(name.c_str(), rom), 0);
+    EXPECT_EQ(log.text(), line);
+  }
+  for (const char* name : {"fifo.drv", "zero.drv", "folder.drv"}) {
+    support::BoxRecord boxes;
+    loadConfiguration((dir / name).c_str());
+    EXPECT_EQ(settings, defaultSettings()) << name;
+    saveConfiguration((dir / name).c_str());
+    EXPECT_EQ(boxes.lines, "Warning: Current options cannot be saved\n") << name;
+  }
 }
 
 }  // namespace
