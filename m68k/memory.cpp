@@ -38,6 +38,10 @@ struct PageIndex {
   const DataRegion* table = nullptr;
   std::vector<DataRegion> entries;
   std::unique_ptr<uintptr_t[]> pages;
+  // Per page, the first entry that touches it (entries.size() for none): no
+  // entry before it can hold an address of the page, so a search of a slow
+  // page starts there.
+  std::unique_ptr<uint16_t[]> firstEntry;
   uint64_t lastUse = 0;
 };
 
@@ -59,12 +63,15 @@ void build(PageIndex& index, const DataRegion* table) {
   index.entries.clear();
   for (size_t i = 0; table[i].lowAddress != cpuTableEnd; ++i) index.entries.push_back(table[i]);
   if (!index.pages) index.pages = std::make_unique<uintptr_t[]>(kPageCount);
+  if (!index.firstEntry) index.firstEntry = std::make_unique<uint16_t[]>(kPageCount);
   for (int p = 0; p < kPageCount; ++p) {
     const uint32_t first = uint32_t(p) << kPageShift;
     const uint32_t last = first + (1u << kPageShift) - 1;
     uintptr_t value = kSlowPage;
+    index.firstEntry[p] = static_cast<uint16_t>(index.entries.size());
     for (const DataRegion& e : index.entries) {
       if (e.lowAddress > last || e.highAddress < first) continue;
+      index.firstEntry[p] = static_cast<uint16_t>(&e - index.entries.data());
       // The first entry that touches the page: it serves all of it only
       // when it covers all of it.
       if (e.lowAddress <= first && e.highAddress >= last && !e.handler && e.memory &&
@@ -77,22 +84,19 @@ void build(PageIndex& index, const DataRegion* table) {
   }
 }
 
-const uintptr_t* indexFor(const DataRegion* table) {
-  if (!allSlowReady) {
-    std::fill(std::begin(allSlow), std::end(allSlow), kSlowPage);
-    allSlowReady = true;
-  }
-  if (!table) return allSlow;
+// The index of a table; null when it has none (no table, or too long).
+const PageIndex* indexFor(const DataRegion* table) {
+  if (!table) return nullptr;
   size_t length = 0;
   while (table[length].lowAddress != cpuTableEnd) {
-    if (++length > kMaxIndexedEntries) return allSlow;
+    if (++length > kMaxIndexedEntries) return nullptr;
   }
   ++useClock;
   for (PageIndex& index : indexes) {
     if (index.table == table) {
       if (!matches(index, table)) build(index, table);
       index.lastUse = useClock;
-      return index.pages.get();
+      return &index;
     }
   }
   PageIndex* slot;
@@ -106,7 +110,17 @@ const uintptr_t* indexFor(const DataRegion* table) {
   }
   build(*slot, table);
   slot->lastUse = useClock;
-  return slot->pages.get();
+  return slot;
+}
+
+// The first entries of the current tables' pages, beside g.page; null for a
+// table without an index.
+const uint16_t* firstEntries[4];
+
+// Where the search for an address in the current table of a kind starts.
+const DataRegion* searchFrom(int kind, const DataRegion* table, uint32_t a) {
+  const uint16_t* first = firstEntries[kind];
+  return first && table ? table + first[a >> kPageShift] : table;
 }
 
 uint32_t callRead(const DataRegion* r, uint32_t a) {
@@ -150,18 +164,29 @@ void entryWriteWord(const DataRegion* r, uint32_t a, uint32_t v) {
 void dropPageIndexes() {
   indexes.clear();
   useClock = 0;
+  // Nothing points into the dropped indexes until the next refresh.
+  std::fill(std::begin(firstEntries), std::end(firstEntries), nullptr);
 }
 
 void refreshPageIndexes() {
-  g.page[kReadByte] = indexFor(g.ctx.readByte);
-  g.page[kReadWord] = indexFor(g.ctx.readWord);
-  g.page[kWriteByte] = indexFor(g.ctx.writeByte);
-  g.page[kWriteWord] = indexFor(g.ctx.writeWord);
+  if (!allSlowReady) {
+    std::fill(std::begin(allSlow), std::end(allSlow), kSlowPage);
+    allSlowReady = true;
+  }
+  const std::pair<int, const DataRegion*> tables[] = {{kReadByte, g.ctx.readByte},
+                                                      {kReadWord, g.ctx.readWord},
+                                                      {kWriteByte, g.ctx.writeByte},
+                                                      {kWriteWord, g.ctx.writeWord}};
+  for (const auto& [kind, table] : tables) {
+    const PageIndex* index = indexFor(table);
+    g.page[kind] = index ? index->pages.get() : allSlow;
+    firstEntries[kind] = index ? index->firstEntry.get() : nullptr;
+  }
 }
 
 uint32_t slowReadByte(uint32_t a) {
   a &= kAddressMask;
-  const DataRegion* r = findRegion(g.ctx.readByte, a);
+  const DataRegion* r = findRegion(searchFrom(kReadByte, g.ctx.readByte, a), a);
   if (!r) return 0xFF;
   if (r->handler) return callRead(r, a) & 0xFF;
   const uint8_t* p = hostByte(r, (a - r->lowAddress) ^ 1);
@@ -170,14 +195,14 @@ uint32_t slowReadByte(uint32_t a) {
 
 uint32_t slowReadWord(uint32_t a) {
   a &= kAddressMask;
-  const DataRegion* r = findRegion(g.ctx.readWord, a);
+  const DataRegion* r = findRegion(searchFrom(kReadWord, g.ctx.readWord, a), a);
   if (!r) return 0xFFFF;
   return entryWord(r, a);
 }
 
 uint32_t slowReadLong(uint32_t a) {
   a &= kAddressMask;
-  const DataRegion* r = findRegion(g.ctx.readWord, a);
+  const DataRegion* r = findRegion(searchFrom(kReadWord, g.ctx.readWord, a), a);
   if (!r) return 0xFFFFFFFF;
   const uint32_t high = entryWord(r, a);
   // The low word straddles the end of the entry: it is an access of its own.
@@ -187,7 +212,7 @@ uint32_t slowReadLong(uint32_t a) {
 
 void slowWriteByte(uint32_t a, uint32_t v) {
   a &= kAddressMask;
-  const DataRegion* r = findRegion(g.ctx.writeByte, a);
+  const DataRegion* r = findRegion(searchFrom(kWriteByte, g.ctx.writeByte, a), a);
   if (!r) return;
   if (r->handler) return callWrite(r, a, v & 0xFF);
   if (uint8_t* p = hostByte(r, (a - r->lowAddress) ^ 1)) *p = uint8_t(v);
@@ -195,14 +220,14 @@ void slowWriteByte(uint32_t a, uint32_t v) {
 
 void slowWriteWord(uint32_t a, uint32_t v) {
   a &= kAddressMask;
-  const DataRegion* r = findRegion(g.ctx.writeWord, a);
+  const DataRegion* r = findRegion(searchFrom(kWriteWord, g.ctx.writeWord, a), a);
   if (!r) return;
   entryWriteWord(r, a, v);
 }
 
 void slowWriteLong(uint32_t a, uint32_t v) {
   a &= kAddressMask;
-  const DataRegion* r = findRegion(g.ctx.writeWord, a);
+  const DataRegion* r = findRegion(searchFrom(kWriteWord, g.ctx.writeWord, a), a);
   if (!r) return;
   entryWriteWord(r, a, v >> 16);
   if (a + 2 <= r->highAddress)
