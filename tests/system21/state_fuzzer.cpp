@@ -2,8 +2,11 @@
 // of a small machine (pairs of an offset and a byte to XOR in, then a length
 // to cut it to) and, when its first byte is odd, seals it with a fresh
 // CRC-32 so that the edits reach the fields behind the checksum.
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
