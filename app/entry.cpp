@@ -4,6 +4,7 @@
 
 #include "app/app.h"
 #include "base/base.h"
+#include "debugger/debugger.h"
 
 namespace {
 
@@ -45,6 +46,7 @@ RunOptions runOptionsFrom(const CommandLine& line) {
   options.loadStatePath = line.loadState;
   options.recordDirectory = line.record;
   options.recordEvery = line.recordEvery;
+  if (line.gdbPort > 0) options.hooks = gdbRunHooks(int(line.gdbPort));
   return options;
 }
 
