@@ -436,7 +436,7 @@ void takeBytes(const uint8_t* data, size_t size) {
           s.sum = 0;
         } else if (c == '-' && !s.noAck) {
           s.output += s.lastReply;
-        } else if (c == interruptByte) {
+        } else if (c == interruptByte && (!s.halted || s.resume != resumeNone)) {
           s.interruptRequested = true;
         }
         break;

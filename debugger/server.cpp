@@ -170,7 +170,6 @@ void haltWith(const std::string& reply) {
     if (keyPending()) s.endRun = true;
   }
   s.halted = false;
-  s.interruptRequested = false;
 }
 
 RunHooks gdbRunHooks(int port) {

@@ -369,7 +369,7 @@ std::string regionsText(int cpu) {
 
 // The last lines of the log file, read back through its descriptor.
 std::string logTail() {
-  constexpr long tailBytes = 2048;
+  constexpr long tailBytes = 1024;
   FILE* log = logFile();
   if (log == nullptr) return "no log\n";
   fflush(log);

@@ -1,6 +1,7 @@
 // The GDB server end to end: gdb-multiarch in batch mode against the demo
-// (its master program's symbols), whose log and last frame must be those of
-// the same run without a debugger; and a raw client sending bad input.
+// (its master program's symbols), whose log, last frame and final machine
+// state must be those of the same run without a debugger; and a raw client
+// sending bad input.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -34,7 +35,7 @@ int freePort() {
 }
 
 struct DemoRun {
-  std::string log, frame, gdb, status;
+  std::string log, frame, state, gdb, status;
 };
 
 // 90 frames of the demo, headless, in dir; serving GDB on port (0: not),
@@ -44,13 +45,13 @@ DemoRun runDemo(const support::ScratchDir& dir, int port, const std::string& cli
   fs::create_directory_symlink(runDir + "/roms", dir / "roms");
   std::string command = "cd '" + dir.path.string() + "' || exit 1; (timeout 120 " + binaryDir +
                         "/stonebreaker --headless --play demo.drv --frames 90 "
-                        "--screenshot last.png";
+                        "--screenshot last.png --save-state end.sbs";
   if (port > 0) command += " --gdb " + std::to_string(port);
   command += " >program.txt 2>&1; echo $? >status)";
   if (!client.empty()) command += " & " + client + " >client.txt 2>&1; wait";
   EXPECT_EQ(std::system(command.c_str()), 0);
-  DemoRun run{support::readText(dir / "s000.log"), support::readText(dir / "last.png"), "",
-              support::readText(dir / "status")};
+  DemoRun run{support::readText(dir / "s000.log"), support::readText(dir / "last.png"),
+              support::readText(dir / "end.sbs"), "", support::readText(dir / "status")};
   if (fs::exists(dir / "client.txt")) run.gdb = support::readText(dir / "client.txt");
   run.log.resize(std::min(run.log.size(), run.log.find("Memory usage:")));
   return run;
@@ -101,6 +102,8 @@ TEST(GdbSession, GdbMultiarchDrivesBothProcessorsWithoutChangingTheRun) {
     EXPECT_EQ(run.status, "0\n");
     EXPECT_EQ(run.log, plain.log);
     EXPECT_TRUE(run.frame == plain.frame) << "the last frame differs";
+    // Registers, cycle counters and every RAM byte of both processors.
+    EXPECT_TRUE(run.state == plain.state) << "the machine at the end differs";
   }
 }
 
@@ -153,6 +156,8 @@ TEST(GdbSession, BadInputIsAnsweredAndTheRunGoesOn) {
       {"$X1000,2:\x4e\x71#70", "+$OK#9a"},
       {"$m1000,2#8c", "+$4e71#"},
       {"$Z0,zz,2#08", "+$E01#a6"},
+      {"$c#63\x03", "+$T02thread:1;#"},      // Ctrl-C stops a running game
+      {"$vCont;s:2#24", "+$T05thread:2;#"},  // one slave instruction, the master's share first
   };
   support::ScratchDir dir("raw");
   const int port = freePort();
