@@ -50,6 +50,7 @@ struct GdbServer {
   int rawNext = 0;    // this processor's next instruction runs with the plain fetch table
   bool endRun = false;
   bool interruptRequested = false;  // Ctrl-C from the client
+  bool haltForClient = false;       // a client attached to the running game
   std::string stopReply = "T05thread:1;";
   std::vector<uint32_t> breakpoints;
   std::vector<Watchpoint> watchpoints;

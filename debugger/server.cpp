@@ -89,8 +89,8 @@ void acceptClients() {
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     setNonBlocking(fd);
     s.client = fd;
-    // A client that comes while the game runs finds it stopped.
-    if (!s.halted) s.interruptRequested = true;
+    // A client that comes while the game runs finds it stopped, and asks why.
+    if (!s.halted) s.haltForClient = true;
   }
 }
 
@@ -134,7 +134,7 @@ bool frameHook() {
   GdbServer& s = server;
   if (s.listener < 0) return false;
   serveClient(0);
-  if (s.interruptRequested) haltWith("T02thread:1;");
+  if (s.interruptRequested || s.haltForClient) haltWith("T02thread:1;");
   return s.endRun;
 }
 
@@ -159,7 +159,7 @@ void haltWith(const std::string& reply) {
   s.interruptRequested = false;
   s.resume = resumeNone;
   s.stopReply = reply;
-  if (s.client >= 0) {
+  if (s.client >= 0 && !s.haltForClient) {
     sendPacket(reply);
     flushOutput();
   }
@@ -170,6 +170,7 @@ void haltWith(const std::string& reply) {
     if (keyPending()) s.endRun = true;
   }
   s.halted = false;
+  s.haltForClient = false;
 }
 
 RunHooks gdbRunHooks(int port) {
