@@ -57,6 +57,7 @@ TEST(CommandLineTest, OptionsWithArgumentsSeparateOrAttached) {
   EXPECT_EQ(p.line.play, "a.drv");
   EXPECT_EQ(p.line.frames, 0);
   EXPECT_EQ(p.line.screenshot, "x.png");
+  EXPECT_EQ(parse({"--gdb", "65535"}).line.gdbPort, 65535);
   // An argument may itself begin with dashes.
   p = parse({"--play", "--odd.drv"});
   ASSERT_EQ(p.ok, 1) << p.error;
@@ -85,6 +86,8 @@ TEST(CommandLineTest, ErrorsNameTheOption) {
       {{"--frames", "99999999999999999999"},
        "option '--frames' needs a whole number of frames, not '99999999999999999999'"},
       {{"--headless=yes"}, "option '--headless' takes no argument"},
+      {{"--gdb", "0"}, "option '--gdb' needs a port number from 1 to 65535, not '0'"},
+      {{"--gdb=65536"}, "option '--gdb' needs a port number from 1 to 65535, not '65536'"},
   };
   for (const Case& c : cases) {
     Parsed p = parse(c.arguments);
