@@ -47,7 +47,8 @@ struct GdbServer {
   Resume resume = resumeNone;
   int stepCpu = 0;    // the processor a step runs, 0 none
   int loadedCpu = 0;  // the processor whose share is running, 0 between shares
-  int rawNext = 0;    // this processor's next instruction runs with the plain fetch table
+  int rawNext = 0;    // this processor runs its instruction at rawPc with the plain fetch table
+  uint32_t rawPc = 0;
   bool endRun = false;
   bool interruptRequested = false;  // Ctrl-C from the client
   bool haltForClient = false;       // a client attached to the running game
@@ -86,5 +87,6 @@ std::string frameText();
 std::string logTail();
 
 // ---- server.cpp
-// Reports a stop and waits, serving the client, until it resumes the target.
-void haltWith(const std::string& reply);
+// Reports a stop of a thread and waits, serving the client, until it
+// resumes the target.
+void haltWith(const std::string& reply, int thread);

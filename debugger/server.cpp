@@ -123,7 +123,7 @@ void startRun() {
   }
   // Not in the log: a debugged run logs what the same run without one does.
   fprintf(stderr, "Waiting for GDB on 127.0.0.1:%d\n", port);
-  haltWith("T05thread:1;");
+  haltWith("T05thread:1;", 1);
 }
 
 void shareHook(int cpu) {
@@ -134,7 +134,7 @@ bool frameHook() {
   GdbServer& s = server;
   if (s.listener < 0) return false;
   serveClient(0);
-  if (s.interruptRequested || s.haltForClient) haltWith("T02thread:1;");
+  if (s.interruptRequested || s.haltForClient) haltWith("T02thread:1;", 1);
   return s.endRun;
 }
 
@@ -152,10 +152,11 @@ void endRun() {
 
 }  // namespace
 
-void haltWith(const std::string& reply) {
+void haltWith(const std::string& reply, int thread) {
   GdbServer& s = server;
   if (s.listener < 0) return;
   s.halted = true;
+  s.registerThread = thread;  // the client takes the stopped thread as selected
   s.interruptRequested = false;
   s.resume = resumeNone;
   s.stopReply = reply;

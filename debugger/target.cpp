@@ -241,27 +241,30 @@ void debugShare(int cpu) {
     }
     // One instruction alone for a step, or at a breakpoint, or when its words
     // reach into a hole.
-    const bool alone = s.stepCpu == cpu || s.rawNext == cpu;
+    if (s.rawNext == cpu && cpuReadPc() != s.rawPc) s.rawNext = 0;  // the PC was moved
     const bool stepping = s.stepCpu == cpu;
+    const bool alone = stepping || s.rawNext == cpu;
     bindTables(cpu, !alone && !s.breakpoints.empty(), !s.watchpoints.empty());
     s.watchHit = false;
     const uint32_t result = cpuExec(alone ? 1 : int32_t(uint32_t(cyclesPerFrame) - used()));
     if (alone) s.rawNext = 0;
     if (stepping) s.stepCpu = 0;
     if (s.watchHit) {
-      haltWith(watchReply(cpu));
+      haltWith(watchReply(cpu), cpu);
     } else if (stepping) {
-      haltWith("T05" + threadPart(cpu));
+      haltWith("T05" + threadPart(cpu), cpu);
     } else if (result != cpuExecBudgetUsed && result != cpuExecFetchFailed) {
       break;  // halted processor
     } else if (used() >= uint32_t(cyclesPerFrame)) {
       break;
     } else if (!alone && atBreakpoint(cpuReadPc())) {
       s.rawNext = cpu;
-      haltWith("T05swbreak:;" + threadPart(cpu));
+      s.rawPc = cpuReadPc();
+      haltWith("T05swbreak:;" + threadPart(cpu), cpu);
     } else if (result == cpuExecFetchFailed) {
       if (alone) break;  // no fetch region: the share ends, as without a debugger
       s.rawNext = cpu;
+      s.rawPc = cpuReadPc();
     }
   }
   bindTables(cpu, false, false);

@@ -70,9 +70,10 @@ struct Session {
 const Session sessions[] = {
     {"break at a label, registers, memory, step",
      "break frameInterrupt\ncontinue\ninfo registers pc sp\nx/2xw 0\nstepi\ninfo registers pc\n"
-     "continue\ndelete\ncontinue\n",
+     "continue\ndelete\nbreak *0x6948\ncontinue\ncontinue\nstepi\nstepi\ndelete\ncontinue\n",
      {"Thread 1 hit Breakpoint 1, 0x00001144 in frameInterrupt", "sp             0x10ffe",
-      "0x0:\t0x0010fff0\t0x00001000", "pc             0x1148", "exited normally"}},
+      "0x0:\t0x0010fff0\t0x00001000", "pc             0x1148",
+      "Thread 2 hit Breakpoint 2, 0x00006948", "exited normally"}},
     {"threads, a watchpoint on shared RAM the slave writes, monitor, detach",
      "info threads\nthread 2\nwatch *(short*)0x200080\ncontinue\nmonitor frame\n"
      "monitor regions\ndelete\ndetach\n",
