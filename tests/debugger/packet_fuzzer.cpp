@@ -1,5 +1,6 @@
 // Any bytes a client may send, through the framing and every command, on a
-// machine built from small blank images: replies only, never a crash.
+// machine built from small blank images, then a frame run with whatever
+// breakpoints, watchpoints and steps they left: never a crash.
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -14,11 +15,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     rom.slaveCodeRom.assign(0x1000, 0);
     rom.collisionRom.assign(0x1000, 0);
     buildMachine(std::move(rom));
+    startCpus();
+    machine.hooks.share = gdbRunHooks(0).share;  // no listener: stops do not wait
     return true;
   }();
   (void)built;
   gdbResetSession();
   gdbReceive(data, size);
+  runFrame();
   gdbTakeOutput();
   return 0;
 }
