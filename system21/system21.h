@@ -20,7 +20,7 @@ struct RunHooks {
   // Runs the loaded processor's (1 or 2) share of a frame in place of one
   // cpuExec(cyclesPerFrame).
   void (*share)(int cpu) = nullptr;
-  bool (*frameEnd)() = nullptr;  // after each frame is shown; true ends the run
+  bool (*frameEnd)() = nullptr;  // before each frame, the last one shown; true ends the run
   void (*runEnd)() = nullptr;    // before the end-of-run lines are logged
 };
 
