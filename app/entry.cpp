@@ -1,6 +1,8 @@
 // The entry: start-up, the launcher/play cycle and shutdown, all in the
 // working directory and on the one main thread.
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "app/app.h"
 #include "base/base.h"
@@ -15,9 +17,15 @@ constexpr const char* logPath = "s000.log";
 // (a refused saved state has had its own box).
 int playDriver(const EntryHooks& hooks, const std::string& driverFileName,
                const RunOptions& options) {
+  const uint64_t linesBefore = logLinesWritten();
   const int result = hooks.runGame != nullptr ? hooks.runGame(driverFileName.c_str(), options) : 0;
   if (result == 1) return 1;
-  if (result != runRefused) showMessageBox(driverFileName.c_str(), "Error while loading", nullptr);
+  if (result == runRefused) return 0;
+  // The loader's last line says why.
+  const std::vector<std::string> reason =
+      logLinesWritten() > linesBefore ? recentLogLines(1) : std::vector<std::string>();
+  showMessageBox(driverFileName.c_str(), "Error while loading", nullptr,
+                 reason.empty() ? nullptr : reason.front().c_str());
   return 0;
 }
 
@@ -27,7 +35,9 @@ void runLauncherCycle(const EntryHooks& hooks, const RunOptions& options) {
     const LauncherResult pass =
         hooks.runLauncher != nullptr ? hooks.runLauncher() : LauncherResult{};
     if (pass.choice == playGame) {
-      playDriver(hooks, pass.driverFileName, options);
+      RunOptions run = options;
+      run.showFps = pass.showFps;
+      playDriver(hooks, pass.driverFileName, run);
     } else if (pass.choice != launcherAgain) {
       return;
     }

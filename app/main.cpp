@@ -7,6 +7,8 @@
 #include "base/base.h"
 
 int main(int argc, char** argv) {
+  // What the ROM lookup and the zip reader print shows as it happens.
+  setvbuf(stdout, nullptr, _IOLBF, 0);
   CommandLine line;
   std::string error;
   if (!parseCommandLine(argc, argv, line, error)) {

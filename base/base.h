@@ -3,6 +3,7 @@
 // boxes, and the token reader shared by every text file.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +18,10 @@ FILE* logFile();
 void closeLog();
 // Formats one piece of the log; nothing when the log is not open.
 __attribute__((format(printf, 1, 2))) void logLine(const char* format, ...);
+// Lines completed through logLine since the program started, and the last
+// count of them (at most 32 are kept), oldest first, without newlines.
+uint64_t logLinesWritten();
+std::vector<std::string> recentLogLines(size_t count);
 
 // ---- Allocation accounting ----------------------------------------------
 // Labelled allocations listed in the memory report at exit. Labels are not
@@ -53,24 +58,33 @@ void loadConfiguration(const char* path);
 void saveConfiguration(const char* path);
 
 // ---- Message boxes ------------------------------------------------------
-// Modal box with one OK button. Headless (setHeadless(true), or neither
-// DISPLAY nor WAYLAND_DISPLAY set) it writes "caption: text" to stderr and
-// returns at once. owner is the owning window (a QWidget*) or null.
-void showMessageBox(const char* text, const char* caption, void* owner);
+// Modal box with one OK button and, when informative is not empty, a second
+// text that says more. Headless (setHeadless(true), or neither DISPLAY nor
+// WAYLAND_DISPLAY set) it writes "caption: text" (and " (informative)") to
+// stderr and returns at once. owner is the owning window (a QWidget*) or
+// null (the box is then centred on the screen).
+void showMessageBox(const char* text, const char* caption, void* owner,
+                    const char* informative = nullptr);
+// Gives a widget (a QWidget*) the dialogs' 8-point font.
+void setDialogFont(void* widget);
 void setHeadless(bool headless);
 bool isHeadless();
 // Creates the process's QApplication on first use (with a display only);
 // the launcher and the message boxes share it.
 void ensureGuiApplication();
 // Tests observe every box shown; null restores the normal behaviour.
-using MessageBoxHook = void (*)(const char* text, const char* caption, void* owner);
+using MessageBoxHook = void (*)(const char* text, const char* caption, void* owner,
+                                const char* informative);
 void setMessageBoxHook(MessageBoxHook hook);
 
 // ---- Files ------------------------------------------------------------------
 // Opens a file for reading, or creates or truncates it for writing, only when
 // it is a regular file; a FIFO, a device or a directory gives null, as a
-// missing file does, without blocking.
+// missing file does, without blocking, and errno notRegularFile.
 FILE* openRegularFile(const char* path, bool forWriting);
+constexpr int notRegularFile = EINVAL;
+// Why a file could not be opened, from errno after openRegularFile.
+const char* openFailureReason(int error);
 // A name that stays in its directory: not empty, no path separator, not "."
 // or "..". Names read from driver files and the command line must be plain.
 bool isPlainFileName(const std::string& name);

@@ -3,6 +3,7 @@
 //
 // A key absent from an existing file keeps its default; a value that ends
 // the file without its key (a truncated file) counts as absent too.
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -134,7 +135,9 @@ Settings defaultSettings() {
 void loadConfiguration(const char* path) {
   settings = defaultSettings();
   if (!openDriverFile(path)) {
-    saveConfiguration(path);
+    // Missing (or unreadable): written with the defaults at once. Something
+    // that is not a file is left alone until the exit's save says it failed.
+    if (errno != notRegularFile) saveConfiguration(path);
     return;
   }
   fileValues = readAllValues();

@@ -2,10 +2,13 @@
 //
 // The accounting keeps its totals in 64 bits and prints sizes unsigned, so
 // a report never shows a negative or wrapped size.
+#include <algorithm>
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
+#include <string>
 #include <vector>
 
 #include "base/base.h"
@@ -18,8 +21,14 @@ struct AllocationRecord {
   uint32_t size;
 };
 
+// How many of the last lines written through logLine are kept.
+constexpr size_t recentLineCount = 32;
+
 struct LogState {
   FILE* logStream = nullptr;
+  std::string pendingLine;              // the line being written, up to its newline
+  std::deque<std::string> recentLines;  // the last whole lines, oldest first
+  uint64_t linesWritten = 0;
   // In allocation order; records are never removed.
   std::vector<AllocationRecord> allocations;
   uint64_t currentTotal = 0;
@@ -44,10 +53,44 @@ FILE* logFile() {
 
 void logLine(const char* format, ...) {
   if (state.logStream == nullptr) return;
+  char small[256];
   va_list arguments;
   va_start(arguments, format);
-  vfprintf(state.logStream, format, arguments);
+  va_list again;
+  va_copy(again, arguments);
+  const int length = vsnprintf(small, sizeof small, format, arguments);
   va_end(arguments);
+  std::string text;
+  if (length >= static_cast<int>(sizeof small)) {
+    text.resize(static_cast<size_t>(length) + 1);
+    vsnprintf(text.data(), text.size(), format, again);
+    text.resize(static_cast<size_t>(length));
+  } else if (length > 0) {
+    text.assign(small, static_cast<size_t>(length));
+  }
+  va_end(again);
+  fwrite(text.data(), 1, text.size(), state.logStream);
+  // Whole lines are kept for those who report what the log last said.
+  for (char c : text) {
+    if (c != '\n') {
+      state.pendingLine.push_back(c);
+      continue;
+    }
+    state.recentLines.push_back(std::move(state.pendingLine));
+    state.pendingLine.clear();
+    if (state.recentLines.size() > recentLineCount) state.recentLines.pop_front();
+    state.linesWritten++;
+  }
+}
+
+uint64_t logLinesWritten() {
+  return state.linesWritten;
+}
+
+std::vector<std::string> recentLogLines(size_t count) {
+  const size_t first = state.recentLines.size() - std::min(count, state.recentLines.size());
+  return std::vector<std::string>(state.recentLines.begin() + static_cast<long>(first),
+                                  state.recentLines.end());
 }
 
 void closeLog() {

@@ -8,10 +8,11 @@ get_filename_component(SB_SHARED_DIR "${CMAKE_SOURCE_DIR}/../shared" ABSOLUTE)
 set(SB_FUZZ_SECONDS 60 CACHE STRING "Seconds each fuzzer runs as a test")
 
 # sb_add_test(name SOURCES ... LIBS ...): a GoogleTest executable whose cases
-# ctest runs one by one, headless, with SB_SHARED_DIR in their environment.
+# ctest runs one by one, headless (tests/support/environment.cpp), with
+# SB_SHARED_DIR and the source and build directories compiled in.
 function(sb_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
-  add_executable(${name} ${T_SOURCES})
+  add_executable(${name} ${T_SOURCES} ${CMAKE_SOURCE_DIR}/tests/support/environment.cpp)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
     SB_SHARED_DIR="${SB_SHARED_DIR}"
@@ -19,8 +20,7 @@ function(sb_add_test name)
     SB_BINARY_DIR="${CMAKE_BINARY_DIR}")
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_VIDEODRIVER=dummy;SB_HEADLESS=1;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp")
+    DISCOVERY_TIMEOUT 120)
 endfunction()
 
 # sb_add_fuzzer(name SOURCES ... LIBS ... CORPUS dir): a libFuzzer target,

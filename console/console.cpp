@@ -71,6 +71,9 @@ void releaseWindow() {
 }
 
 bool openWindow(const char* title) {
+  // Signals keep their usual meaning: SDL's handlers would outlive the window
+  // and leave the launcher deaf to SIGTERM.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
   console.videoStarted = true;
   const ConsoleOptions& o = console.options;
@@ -166,6 +169,10 @@ bool keyPending() {
     }
   }
   return console.keySeen;
+}
+
+void setConsoleTitle(const char* title) {
+  if (console.window != nullptr && title != nullptr) SDL_SetWindowTitle(console.window, title);
 }
 
 void closeConsole() {

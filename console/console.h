@@ -21,6 +21,8 @@ int openConsole(const char* title, int width, int height, bool fullScreen);
 uint32_t* frameBuffer();
 // Shows a frame buffer of the open console's size.
 void presentFrame(const uint32_t* frame);
+// Replaces the window's title (nothing when headless).
+void setConsoleTitle(const char* title);
 // A key was pressed in the window, or the window was closed.
 bool keyPending();
 void closeConsole();

@@ -19,8 +19,6 @@
 
 namespace {
 
-// Far above any board's ROM; a SIZE beyond it is a broken driver file.
-constexpr uint32_t largestRegion = 0x10000000;
 constexpr uint32_t tileBytes = 256;
 constexpr uint32_t planeCount = 4;
 
@@ -116,6 +114,10 @@ bool fitsRegion(const char* section, const std::string& command, uint32_t offset
   return false;
 }
 
+void romNotLoaded(const std::string& names) {
+  logLine("ROM image %s could not be loaded\n", names.c_str());
+}
+
 std::string describe(const char* word, const std::string& first, const std::string& second,
                      uint32_t size, uint32_t offset) {
   char numbers[32];
@@ -164,7 +166,10 @@ int loadGraphicsRegion(GameRom& rom) {
                       graphicsImageSize))
         break;
       const RomBuffer file = loadRomFile(first.c_str(), size);
-      if (!file) break;
+      if (!file) {
+        romNotLoaded(first);
+        break;
+      }
       std::memcpy(graphicsImage + offset, file.get(), size);
     } else if (sameTextIgnoringCase(word, "LOADROMEVENODD")) {
       if (!nextToken(section, first) || !nextToken(section, second) ||
@@ -173,7 +178,10 @@ int loadGraphicsRegion(GameRom& rom) {
       if (!fitsRegion(section, describe("LOADROMEVENODD", first, second, size, offset), offset,
                       2 * uint64_t{size}, graphicsImageSize))
         break;
-      if (!loadRomEvenOdd(first.c_str(), second.c_str(), size, graphicsImage + offset)) break;
+      if (!loadRomEvenOdd(first.c_str(), second.c_str(), size, graphicsImage + offset)) {
+        romNotLoaded(first + " / " + second);
+        break;
+      }
     } else {
       logLine("Unknown graphics loading method: '%s'\n", word.c_str());
       break;
@@ -205,7 +213,10 @@ int loadCodeRegion(RegionKind kind, GameRom& rom) {
       if (!fitsRegion(section, describe("LOADROMEVENODD", first, second, size, offset), offset,
                       2 * uint64_t{size}, regionSize))
         return 0;
-      if (!loadRomEvenOdd(first.c_str(), second.c_str(), size, buffer.data() + offset)) return 0;
+      if (!loadRomEvenOdd(first.c_str(), second.c_str(), size, buffer.data() + offset)) {
+        romNotLoaded(first + " / " + second);
+        return 0;
+      }
     } else if (sameTextIgnoringCase(word, "LOADROM16SWAP")) {
       if (!nextToken(section, first) || !readNumber(section, word, "size", size) ||
           !readNumber(section, word, "offset", offset))
@@ -213,7 +224,10 @@ int loadCodeRegion(RegionKind kind, GameRom& rom) {
       if (!fitsRegion(section, describe("LOADROM16SWAP", first, "", size, offset), offset, size,
                       regionSize))
         return 0;
-      if (!loadRom(first.c_str(), size, buffer.data() + offset)) return 0;
+      if (!loadRom(first.c_str(), size, buffer.data() + offset)) {
+        romNotLoaded(first);
+        return 0;
+      }
       logLine("system21: LOADROM16SWAP %s 0x%.8x 0x%.8x\n", first.c_str(), size, offset);
     }
     // Any other token is skipped, arguments of unknown commands included.
@@ -228,7 +242,10 @@ int loadGame(const char* driverFileName, GameRom& rom) {
     return 0;
   }
   const std::string path = settings.Drvdir + driverFileName;
-  if (!openDriverFile(path.c_str())) return 0;
+  if (!openDriverFile(path.c_str())) {
+    logLine("Driver file %s cannot be opened\n", path.c_str());
+    return 0;
+  }
   findKey("GAMENAME");
   rom.gameName = readValue();
   findKey("DIRECTORY");
@@ -239,10 +256,13 @@ int loadGame(const char* driverFileName, GameRom& rom) {
     return 0;
   }
   setRomSetDirectory(directory.c_str());
+  // Each archive of the set is opened once for all the load commands.
+  beginArchiveCache();
   const int loaded = loadGraphicsRegion(rom) && loadCodeRegion(RegionKind::master, rom) &&
                      loadCodeRegion(RegionKind::slave, rom);
   // A missing collision image has been reported and does not stop the game.
   if (loaded) loadCodeRegion(RegionKind::collision, rom);
+  endArchiveCache();
   closeDriverFile();
   return loaded;
 }

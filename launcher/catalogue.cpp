@@ -1,6 +1,7 @@
 // The game catalogue: one entry per driver file of the driver directory,
 // read from the files' header keys each time the launcher opens.
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <new>
 #include <string>
@@ -80,7 +81,10 @@ void clearCatalogue() {
 }
 
 void readDriverHeader(QTreeWidget* list, const char* fileName) {
-  if (!openDriverFile(fileName)) return;
+  if (!openDriverFile(fileName)) {
+    logLine("Driver file %s cannot be read: %s\n", fileName, openFailureReason(errno));
+    return;
+  }
   const std::string directory = readHeaderValue("DIRECTORY");
   const std::string gameName = readHeaderValue("GAMENAME");
   const std::string system = readHeaderValue("SYSTEM");
@@ -89,6 +93,8 @@ void readDriverHeader(QTreeWidget* list, const char* fileName) {
 
   const int entry = addCatalogueEntry(directory, gameName, system);
   if (entry < 0) return;
+  // A driver that names no directory is played by its own file name.
+  if (directory.empty()) catalogue[entry].driverFileName = fileName;
   addGameRow(list, typeText(system), date, gameName, directory, entry);
 }
 

@@ -2,9 +2,9 @@
 // sortable by any column and three buttons, run by its own loop until a
 // button, a double click, Escape or the close box ends it.
 #include <QApplication>
+#include <QCheckBox>
 #include <QCollator>
 #include <QDialog>
-#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QScreen>
@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "base/base.h"
@@ -22,6 +23,17 @@
 bool sortAscending = true;
 
 namespace {
+
+// What the launcher keeps from pass to pass, for the life of the process.
+struct Remembered {
+  int sortColumn = -1;     // the column sorted last, -1 before any sort
+  std::string lastPlayed;  // the driver file played last
+  bool showFps = false;    // the two check boxes
+  bool disableSound = false;
+};
+Remembered remembered;
+
+constexpr const char* soundToolTip = "The board's sound is not emulated.";
 
 // The list's columns, inserted in this order, all left-aligned.
 struct ListColumn {
@@ -75,23 +87,62 @@ void selectRow(const QTreeWidgetItem* item) {
   state.outcome.driverFileName = catalogue[entry].driverFileName;
 }
 
+int compareRows(const GameRow& a, const GameRow& b, int column, bool ascending) {
+  if (column < 0 || column >= static_cast<int>(a.columns.size())) column = gameNameColumn;
+  int r = compareTexts(a.columns[column], b.columns[column]);
+  if (r == 0) r = compareTexts(a.columns[gameNameColumn], b.columns[gameNameColumn]);
+  return ascending ? r : -r;
+}
+
 // Rows keep their selection state across the sort, and the chosen driver
 // is untouched by it.
-void sortRows(QTreeWidget* list, int column) {
+void sortRows(QTreeWidget* list, int column, bool ascending) {
   const QSignalBlocker blocker(list);
   const QList<QTreeWidgetItem*> selected = list->selectedItems();
   QTreeWidgetItem* current = list->currentItem();
   std::vector<QTreeWidgetItem*> items;
   while (list->topLevelItemCount() > 0) items.push_back(list->takeTopLevelItem(0));
-  std::stable_sort(items.begin(), items.end(), [column](QTreeWidgetItem* a, QTreeWidgetItem* b) {
-    return compareGameRows(rowOf(a), rowOf(b), column) < 0;
-  });
+  std::stable_sort(items.begin(), items.end(),
+                   [column, ascending](QTreeWidgetItem* a, QTreeWidgetItem* b) {
+                     return compareRows(rowOf(a), rowOf(b), column, ascending) < 0;
+                   });
   list->insertTopLevelItems(0, QList<QTreeWidgetItem*>(items.begin(), items.end()));
   if (current != nullptr) list->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
   for (QTreeWidgetItem* item : selected) item->setSelected(true);
-  list->header()->setSortIndicator(column,
-                                   sortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
+  list->header()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+// A header click sorts by its column in the direction due, which then flips.
+void sortByClick(QTreeWidget* list, int column) {
+  sortRows(list, column, sortAscending);
+  remembered.sortColumn = column;
   sortAscending = !sortAscending;
+}
+
+// A new pass shows the rows as the last sort left them, and selects the game
+// played last (else the first row), so that what looks selected is what
+// "Play" plays.
+void restoreView(QTreeWidget* list) {
+  if (remembered.sortColumn >= 0) sortRows(list, remembered.sortColumn, !sortAscending);
+  QTreeWidgetItem* chosen = list->topLevelItemCount() > 0 ? list->topLevelItem(0) : nullptr;
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    const int entry = rowOf(list->topLevelItem(i)).entry;
+    if (entry >= 0 && entry < static_cast<int>(catalogue.size()) &&
+        catalogue[entry].driverFileName == remembered.lastPlayed) {
+      chosen = list->topLevelItem(i);
+      break;
+    }
+  }
+  if (chosen == nullptr) return;
+  list->setCurrentItem(chosen);
+  chosen->setSelected(true);
+  selectRow(chosen);
+}
+
+void play(QDialog* dialog, LauncherChoice choice) {
+  state.outcome.choice = choice;
+  if (choice == playGame) remembered.lastPlayed = state.outcome.driverFileName;
+  dialog->close();
 }
 
 void requestPlay(QDialog* dialog, LauncherChoice choice) {
@@ -99,8 +150,7 @@ void requestPlay(QDialog* dialog, LauncherChoice choice) {
     showMessageBox("You have to select a game first", "Information", dialog);
     return;
   }
-  state.outcome.choice = choice;
-  dialog->close();
+  play(dialog, choice);
 }
 
 void insertColumns(QTreeWidget* list) {
@@ -113,7 +163,7 @@ void insertColumns(QTreeWidget* list) {
   header->setSectionsClickable(true);
   header->setSectionsMovable(false);
   header->setSectionResizeMode(QHeaderView::Interactive);
-  header->setStretchLastSection(false);
+  header->setStretchLastSection(true);  // the last column reaches the list's edge
   header->setSortIndicatorShown(true);
   header->setSortIndicator(-1, Qt::AscendingOrder);  // no arrow before the first sort
   for (int i = 0; i < static_cast<int>(std::size(listColumns)); ++i)
@@ -134,7 +184,7 @@ void connectDialog(QDialog* dialog, const Ui::LauncherDialog& ui) {
     dialog->close();
   });
   QObject::connect(list->header(), &QHeaderView::sectionClicked,
-                   [list](int column) { sortRows(list, column); });
+                   [list](int column) { sortByClick(list, column); });
   QObject::connect(list, &QTreeWidget::itemClicked, [](QTreeWidgetItem* item) { selectRow(item); });
   // Moving the highlight with the keyboard chooses that row too, so the game
   // played is always the one shown selected.
@@ -145,24 +195,21 @@ void connectDialog(QDialog* dialog, const Ui::LauncherDialog& ui) {
   QObject::connect(list, &QTreeWidget::itemDoubleClicked, [dialog](QTreeWidgetItem* item) {
     selectRow(item);
     if (state.outcome.driverFileName.empty()) return;
-    state.outcome.choice = playGame;
-    dialog->close();
+    play(dialog, playGame);
   });
-}
-
-// The layout is in units of the 8-point dialog font, whose average
-// character is 6 pixels wide. A wider substitute font is scaled down to that
-// width (measured over the alphabet, as the base units are) so that every
-// text still fits its control.
-void fitDialogFont(QDialog* dialog) {
-  constexpr double baseUnitWidth = 6.0;
-  const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-  QFont font = dialog->font();
-  const double averageWidth =
-      QFontMetricsF(font).horizontalAdvance(alphabet) / static_cast<double>(alphabet.size());
-  if (averageWidth <= baseUnitWidth || font.pointSizeF() <= 0) return;
-  font.setPointSizeF(font.pointSizeF() * baseUnitWidth / averageWidth);
-  dialog->setFont(font);
+  // Keyboard moves choose the row they land on.
+  QObject::connect(list, &QTreeWidget::currentItemChanged,
+                   [](QTreeWidgetItem* item) { selectRow(item); });
+  // Show FPS is passed to the game; sound is not emulated, so its box only
+  // keeps its tick.
+  ui.showFpsCheck->setChecked(remembered.showFps);
+  QObject::connect(ui.showFpsCheck, &QCheckBox::toggled, [](bool on) {
+    remembered.showFps = on;
+    state.outcome.showFps = on;
+  });
+  ui.disableSoundCheck->setChecked(remembered.disableSound);
+  ui.disableSoundCheck->setEnabled(false);
+  ui.disableSoundCheck->setToolTip(QString::fromLatin1(soundToolTip));
 }
 
 void centreOnScreen(QDialog* dialog) {
@@ -183,8 +230,13 @@ void addGameRow(QTreeWidget* list, const std::string& type, const std::string& d
                 const std::string& gameName, const std::string& directory, int entry) {
   if (list == nullptr) return;
   state.gameRows.push_back(GameRow{{gameName, directory, date, type}, entry});
+  // A driver without a game name shows its file's name, greyed.
+  const bool nameless =
+      gameName.empty() && entry >= 0 && entry < static_cast<int>(catalogue.size());
   auto* item = new QTreeWidgetItem(
-      QStringList{toQString(gameName), toQString(directory), toQString(date), toQString(type)});
+      QStringList{toQString(nameless ? catalogue[entry].driverFileName : gameName),
+                  toQString(directory), toQString(date), toQString(type)});
+  if (nameless) item->setForeground(gameNameColumn, QBrush(Qt::gray));
   item->setData(0, rowRole, QVariant::fromValue<qulonglong>(state.gameRows.size() - 1));
   // After the rows whose names sort before or equal to it: ascending, and
   // equal names stay in scan order.
@@ -199,14 +251,12 @@ void addGameRow(QTreeWidget* list, const std::string& type, const std::string& d
 }
 
 int compareGameRows(const GameRow& a, const GameRow& b, int column) {
-  if (column < 0 || column >= static_cast<int>(a.columns.size())) column = gameNameColumn;
-  int r = compareTexts(a.columns[column], b.columns[column]);
-  if (r == 0) r = compareTexts(a.columns[gameNameColumn], b.columns[gameNameColumn]);
-  return sortAscending ? r : -r;
+  return compareRows(a, b, column, sortAscending);
 }
 
 LauncherResult runLauncherDialog(const LauncherScript& script) {
   state.outcome = LauncherResult{};
+  state.outcome.showFps = remembered.showFps;
   state.running = true;
 
   auto dialog = std::make_unique<QDialog>(
@@ -216,10 +266,11 @@ LauncherResult runLauncherDialog(const LauncherScript& script) {
   Ui::LauncherDialog ui;
   ui.setupUi(dialog.get());
   dialog->setFixedSize(dialog->size());
-  fitDialogFont(dialog.get());
+  setDialogFont(dialog.get());
   insertColumns(ui.gameList);
   connectDialog(dialog.get(), ui);
   scanDrivers(ui.gameList);
+  restoreView(ui.gameList);
 
   centreOnScreen(dialog.get());
   dialog->show();

@@ -71,6 +71,7 @@ enum LauncherChoice : int32_t { leaveProgram = 1, launcherAgain = 2, playGame = 
 struct LauncherResult {
   LauncherChoice choice = leaveProgram;
   std::string driverFileName;
+  bool showFps = false;  // the "Show FPS" box was ticked
 };
 
 // One launcher pass: scans the driver directory, shows the dialog and runs

@@ -1,9 +1,21 @@
 // ABCD, SBCD, NBCD: binary sum or difference with the half carry, then the
 // decimal adjustment.
+#include "m68k/bind.h"
 #include "m68k/costs.h"
 
 namespace m68k {
 namespace {
+
+// The adjusted byte with its flags: C and X the decimal carry, Z only
+// cleared, V cleared.
+SB_INLINE uint32_t bcdFlags(uint32_t a, uint32_t carry) {
+  a &= 0xFF;
+  flagC = flagX = uint8_t(carry);
+  flagN = uint8_t(a >> 7);
+  flagV = 0;
+  if (a) flagZ = 0;
+  return a;
+}
 
 SB_INLINE uint32_t bcdAdd(uint32_t dst, uint32_t src) {
   const uint32_t sum = dst + src + flagX;
@@ -15,12 +27,7 @@ SB_INLINE uint32_t bcdAdd(uint32_t dst, uint32_t src) {
     a += 0x60;
     carry = 1;
   }
-  a &= 0xFF;
-  flagC = flagX = uint8_t(carry);
-  flagN = uint8_t(a >> 7);
-  flagV = 0;
-  if (a) flagZ = 0;
-  return a;
+  return bcdFlags(a, carry);
 }
 
 SB_INLINE uint32_t bcdSub(uint32_t dst, uint32_t src) {
@@ -37,12 +44,7 @@ SB_INLINE uint32_t bcdSub(uint32_t dst, uint32_t src) {
     a -= 0x60;
     carry = 1;
   }
-  a &= 0xFF;
-  flagC = flagX = uint8_t(carry);
-  flagN = uint8_t(a >> 7);
-  flagV = 0;
-  if (a) flagZ = 0;
-  return a;
+  return bcdFlags(a, carry);
 }
 
 template <bool Add, bool Memory>
@@ -54,11 +56,11 @@ SB_HANDLER(bcd) {
     const uint32_t where = areg(rx) -= addressStep<1>(rx);
     const uint32_t d = readByte(s, where);
     writeByte(s, where, Add ? bcdAdd(d, src) : bcdSub(d, src));
-    SB_NEXT(s, 18);
+    SB_NEXT(s, kBcdMemory);
   } else {
     const uint32_t src = dreg(ry) & 0xFF, d = dreg(rx) & 0xFF;
     setDreg<1>(rx, Add ? bcdAdd(d, src) : bcdSub(d, src));
-    SB_NEXT(s, 6);
+    SB_NEXT(s, kBcdRegister);
   }
 }
 
@@ -68,22 +70,15 @@ SB_HANDLER(nbcd) {
   const uint32_t where = rmwLocate<M, 1>(s, lowReg(op));
   const uint32_t d = rmwRead<M, 1>(s, where);
   rmwWrite<M, 1>(s, where, bcdSub(0, d));
-  SB_NEXT(s, M == kDn ? 6 : 8 + eaTime(M, 1));
+  SB_NEXT(s, formCost(kNbcd, M, 1));
 }
 
 }  // namespace
 
 void bindBcd() {
-  bind("1100 ---1 0000 0---", &bcd<true, false>, 2);
-  bind("1100 ---1 0000 1---", &bcd<true, true>, 2);
-  bind("1000 ---1 0000 0---", &bcd<false, false>, 2);
-  bind("1000 ---1 0000 1---", &bcd<false, true>, 2);
-  forModes([&](auto mode) {
-    constexpr int M = decltype(mode)::value;
-    if constexpr (isDataAlterable(M)) {
-      bind(withModes("0100 1000 00 eeeeee", 0, M).text, &nbcd<M>, 2 + extensionBytes(M, 1));
-    }
-  });
+  bindFamily<Family::kBcdRegister>([](auto f) { return &bcd<f.variant == kAdd, false>; });
+  bindFamily<Family::kBcdMemory>([](auto f) { return &bcd<f.variant == kAdd, true>; });
+  bindFamily<Family::kNbcd>([](auto f) { return &nbcd<f.mode>; });
 }
 
 }  // namespace m68k

@@ -1,24 +1,10 @@
 // Line 0 bit operations (BTST, BCHG, BCLR, BSET with a static or dynamic
 // bit number) and MOVEP.
+#include "m68k/bind.h"
 #include "m68k/costs.h"
 
 namespace m68k {
 namespace {
-
-enum BitOp { kBtst, kBchg, kBclr, kBset };
-
-template <int Op, bool Static>
-constexpr int bitRegisterCost() {
-  constexpr int costs[2][4] = {{6, 8, 10, 8}, {10, 12, 14, 12}};
-  return costs[Static][Op];
-}
-template <int Op, bool Static, int M>
-constexpr int bitMemoryCost() {
-  if constexpr (Op == kBtst)
-    return (Static ? 8 : 4) + eaTime(M, 1);
-  else
-    return (Static ? 12 : 8) + eaTime(M, 1);
-}
 
 template <int Op>
 SB_INLINE uint32_t changeBit(uint32_t v, uint32_t mask) {
@@ -44,7 +30,7 @@ SB_HANDLER(bitOperation) {
       flagZ = (d & mask) == 0;
     else
       d = changeBit<Op>(d, mask);
-    SB_NEXT(s, (bitRegisterCost<Op, Static>()));
+    SB_NEXT(s, kBitRegister[Op][Static]);
   } else {
     const uint32_t mask = 1u << (number & 7);
     if constexpr (Op == kBtst) {
@@ -53,7 +39,7 @@ SB_HANDLER(bitOperation) {
       const uint32_t where = eaAddress<M, 1>(s, lowReg(op));
       writeByte(s, where, changeBit<Op>(readByte(s, where), mask));
     }
-    SB_NEXT(s, (bitMemoryCost<Op, Static, M>()));
+    SB_NEXT(s, kBitMemory[Op][Static] + eaTime(M, 1));
   }
 }
 
@@ -71,44 +57,16 @@ SB_HANDLER(movep) {
     for (int i = 0; i < Sz; ++i, a += 2) v = (v << 8) | readByte(s, a);
     setDreg<Sz>(r, v);
   }
-  SB_NEXT(s, Sz == 4 ? 24 : 16);
+  SB_NEXT(s, kMovep.at(Sz));
 }
-
-template <int Op, bool Static>
-void bindBitOp(const char* pattern) {
-  forModes([&](auto mode) {
-    constexpr int M = decltype(mode)::value;
-    constexpr bool legal = Op == kBtst ? isData(M) : isDataAlterable(M);
-    if constexpr (legal) {
-      bind(withModes(pattern, 0, M).text, &bitOperation<Op, Static, M>,
-           2 + (Static ? 2 : 0) + extensionBytes(M, 1));
-    }
-  });
-}
-
-constexpr FamilyRow kFamilies[] = {
-    {"0000 1000 00 eeeeee", &bindBitOp<kBtst, true>},   // BTST #n
-    {"0000 1000 01 eeeeee", &bindBitOp<kBchg, true>},   // BCHG #n
-    {"0000 1000 10 eeeeee", &bindBitOp<kBclr, true>},   // BCLR #n
-    {"0000 1000 11 eeeeee", &bindBitOp<kBset, true>},   // BSET #n
-    {"0000 ---1 00 eeeeee", &bindBitOp<kBtst, false>},  // BTST Dn
-    {"0000 ---1 01 eeeeee", &bindBitOp<kBchg, false>},  // BCHG Dn
-    {"0000 ---1 10 eeeeee", &bindBitOp<kBclr, false>},  // BCLR Dn
-    {"0000 ---1 11 eeeeee", &bindBitOp<kBset, false>},  // BSET Dn
-};
-
-constexpr PatternRow kRows[] = {
-    {"0000 ---1 00 001 ---", &movep<false, 2>, 4},  // MOVEP.W d(Ay),Dx
-    {"0000 ---1 01 001 ---", &movep<false, 4>, 4},  // MOVEP.L d(Ay),Dx
-    {"0000 ---1 10 001 ---", &movep<true, 2>, 4},   // MOVEP.W Dx,d(Ay)
-    {"0000 ---1 11 001 ---", &movep<true, 4>, 4},   // MOVEP.L Dx,d(Ay)
-};
 
 }  // namespace
 
 void bindBits() {
-  for (const FamilyRow& f : kFamilies) f.bindAll(f.pattern);
-  for (const PatternRow& r : kRows) bind(r.pattern, r.handler, r.length);
+  bindFamily<Family::kBitStatic>([](auto f) { return &bitOperation<f.variant, true, f.mode>; });
+  bindFamily<Family::kBitDynamic>([](auto f) { return &bitOperation<f.variant, false, f.mode>; });
+  bindFamily<Family::kMovepToRegister>([](auto f) { return &movep<false, f.size>; });
+  bindFamily<Family::kMovepToMemory>([](auto f) { return &movep<true, f.size>; });
 }
 
 }  // namespace m68k

@@ -1,8 +1,6 @@
 // The sixteen condition tests of Bcc, DBcc and Scc.
 #pragma once
 
-#include <utility>
-
 #include "m68k/core.h"
 
 namespace m68k {
@@ -41,16 +39,6 @@ SB_INLINE bool condition() {
     return !flagZ && flagN == flagV;  // GT
   else
     return flagZ || flagN != flagV;  // LE
-}
-
-// Calls f(std::integral_constant<int, Cc>) for the sixteen conditions.
-template <class F, int... C>
-SB_INLINE void forConditionsImpl(F&& f, std::integer_sequence<int, C...>) {
-  (f(std::integral_constant<int, C>{}), ...);
-}
-template <class F>
-SB_INLINE void forConditions(F&& f) {
-  forConditionsImpl(f, std::make_integer_sequence<int, 16>{});
 }
 
 }  // namespace m68k

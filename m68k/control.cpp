@@ -1,5 +1,6 @@
 // Line 4 control and address instructions: JMP, JSR, RTS, RTR, LEA, PEA,
 // MOVEM, CHK.
+#include "m68k/bind.h"
 #include "m68k/costs.h"
 
 namespace m68k {
@@ -11,7 +12,7 @@ template <int M>
 SB_HANDLER(jmp) {
   Step s{pc_, rem_};
   jumpTo(s, eaAddress<M, 4>(s, lowReg(op)));
-  SB_NEXT(s, jmpCost(M));
+  SB_NEXT(s, controlCost(kJmp, M));
 }
 
 template <int M>
@@ -21,7 +22,7 @@ SB_HANDLER(jsr) {
   areg(7) -= 4;
   writeLong(s, areg(7), pcOf(s.pc));
   jumpTo(s, target);
-  SB_NEXT(s, jsrCost(M));
+  SB_NEXT(s, controlCost(kJsr, M));
 }
 
 SB_HANDLER(rts) {
@@ -30,7 +31,7 @@ SB_HANDLER(rts) {
   const uint32_t target = readLong(s, areg(7));
   areg(7) += 4;
   jumpTo(s, target);
-  SB_NEXT(s, 16);
+  SB_NEXT(s, kRts);
 }
 
 SB_HANDLER(rtr) {
@@ -40,14 +41,14 @@ SB_HANDLER(rtr) {
   const uint32_t target = readLong(s, areg(7) + 2);
   areg(7) += 6;
   jumpTo(s, target);
-  SB_NEXT(s, 20);
+  SB_NEXT(s, kRtr);
 }
 
 template <int M>
 SB_HANDLER(lea) {
   Step s{pc_, rem_};
   areg(highReg(op)) = eaAddress<M, 4>(s, lowReg(op));
-  SB_NEXT(s, leaCost(M));
+  SB_NEXT(s, controlCost(kLea, M));
 }
 
 template <int M>
@@ -56,7 +57,7 @@ SB_HANDLER(pea) {
   const uint32_t a = eaAddress<M, 4>(s, lowReg(op));
   areg(7) -= 4;
   writeLong(s, areg(7), a);
-  SB_NEXT(s, peaCost(M));
+  SB_NEXT(s, controlCost(kPea, M));
 }
 
 // Registers to memory. -(An): the mask runs from A7 (bit 0) to D0 (bit 15),
@@ -73,7 +74,7 @@ SB_HANDLER(movemToMemory) {
       if (!(mask & (1u << k))) continue;
       a -= Sz;
       writeMem<Sz>(s, a, reg16(15 - k));
-      cost += Sz * 2;
+      cost += kMovemPerRegister.at(Sz);
     }
     areg(r) = a;
   } else {
@@ -82,7 +83,7 @@ SB_HANDLER(movemToMemory) {
       if (!(mask & (1u << k))) continue;
       writeMem<Sz>(s, a, reg16(k));
       a += Sz;
-      cost += Sz * 2;
+      cost += kMovemPerRegister.at(Sz);
     }
   }
   SB_NEXT(s, cost);
@@ -105,7 +106,7 @@ SB_HANDLER(movemToRegisters) {
     if (!(mask & (1u << k))) continue;
     setReg16(k, signExtend<Sz>(readMem<Sz>(s, a)));
     a += Sz;
-    cost += Sz * 2;
+    cost += kMovemPerRegister.at(Sz);
   }
   if constexpr (M == kPostInc) areg(r) = a;
   SB_NEXT(s, cost);
@@ -119,38 +120,24 @@ SB_HANDLER(chk) {
   if (v < 0 || v > bound) {
     setCVZN(0, 0, 0, v < 0);
     s = raiseException(s, kVectorChk, pcOf(s.pc));
-    SB_NEXT(s, 40 + eaTime(M, 2));
+    SB_NEXT(s, kChkTrap + eaTime(M, 2));
   }
   setCVZN(0, 0, 0, 0);
-  SB_NEXT(s, 10 + eaTime(M, 2));
+  SB_NEXT(s, kChk + eaTime(M, 2));
 }
 
 }  // namespace
 
 void bindControl() {
-  forModes([&](auto mode) {
-    constexpr int M = decltype(mode)::value;
-    constexpr int ext = extensionBytes(M, 4);
-    if constexpr (isControl(M)) {
-      bind(withModes("0100 1110 11 eeeeee", 0, M).text, &jmp<M>, 2 + ext);
-      bind(withModes("0100 1110 10 eeeeee", 0, M).text, &jsr<M>, 2 + ext);
-      bind(withModes("0100 ---1 11 eeeeee", 0, M).text, &lea<M>, 2 + ext);
-      bind(withModes("0100 1000 01 eeeeee", 0, M).text, &pea<M>, 2 + ext);
-    }
-    if constexpr ((isControl(M) && isAlterable(M)) || M == kPreDec) {
-      bind(withModes("0100 1000 10 eeeeee", 0, M).text, &movemToMemory<2, M>, 4 + ext);
-      bind(withModes("0100 1000 11 eeeeee", 0, M).text, &movemToMemory<4, M>, 4 + ext);
-    }
-    if constexpr (isControl(M) || M == kPostInc) {
-      bind(withModes("0100 1100 10 eeeeee", 0, M).text, &movemToRegisters<2, M>, 4 + ext);
-      bind(withModes("0100 1100 11 eeeeee", 0, M).text, &movemToRegisters<4, M>, 4 + ext);
-    }
-    if constexpr (isData(M)) {
-      bind(withModes("0100 ---1 10 eeeeee", 0, M).text, &chk<M>, 2 + extensionBytes(M, 2));
-    }
-  });
-  bind("0100 1110 0111 0101", &rts, 2);
-  bind("0100 1110 0111 0111", &rtr, 2);
+  bindFamily<Family::kJmp>([](auto f) { return &jmp<f.mode>; });
+  bindFamily<Family::kJsr>([](auto f) { return &jsr<f.mode>; });
+  bindFamily<Family::kLea>([](auto f) { return &lea<f.mode>; });
+  bindFamily<Family::kPea>([](auto f) { return &pea<f.mode>; });
+  bindFamily<Family::kMovemToMemory>([](auto f) { return &movemToMemory<f.size, f.mode>; });
+  bindFamily<Family::kMovemToRegisters>([](auto f) { return &movemToRegisters<f.size, f.mode>; });
+  bindFamily<Family::kChk>([](auto f) { return &chk<f.mode>; });
+  bindFamily<Family::kRts>([](auto) { return &rts; });
+  bindFamily<Family::kRtr>([](auto) { return &rtr; });
 }
 
 }  // namespace m68k

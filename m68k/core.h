@@ -371,27 +371,9 @@ SB_INLINE void jumpTo(Step& s, uint32_t target) {
   s = farJump(s, target);
 }
 
-// Exception costs.
-constexpr int kExceptionCost = 34;
-constexpr int kInterruptCost = 44;
-
-// ---- table building (patterns.cpp) ----
-// Binds every opcode word that matches `pattern` ("0101 ---0 ss-- ----":
-// 0 and 1 fixed, anything else free, blanks ignored) to `handler`.
-void bind(const char* pattern, Handler handler, int length);
-// The handler of the words that no family implements (illegal instruction).
-Handler unimplementedHandler();
-// One opcode pattern with its handler and instruction length in bytes.
-struct PatternRow {
-  const char* pattern;
-  Handler handler;
-  int length;
-};
-// A pattern whose size and addressing-mode fields a binder fills in.
-struct FamilyRow {
-  const char* pattern;
-  void (*bindAll)(const char* pattern);
-};
+// ---- table building ----
+// Row of the opcode map that each word was bound from (0xFF: none yet).
+extern uint8_t opcodeRow[65536];
 // The families; each binds its patterns.
 void bindImmediate();
 void bindBits();

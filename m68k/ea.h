@@ -3,80 +3,10 @@
 // taken from the opcode word at run time.
 #pragma once
 
-#include <utility>
-
 #include "m68k/core.h"
+#include "m68k/opcodes.h"
 
 namespace m68k {
-
-enum Mode : int {
-  kDn,       // 000 rrr
-  kAn,       // 001 rrr
-  kInd,      // 010 rrr  (An)
-  kPostInc,  // 011 rrr  (An)+
-  kPreDec,   // 100 rrr  -(An)
-  kDisp,     // 101 rrr  d16(An)
-  kIndex,    // 110 rrr  d8(An,Xn)
-  kAbsW,     // 111 000
-  kAbsL,     // 111 001
-  kPcDisp,   // 111 010  d16(PC)
-  kPcIndex,  // 111 011  d8(PC,Xn)
-  kImm,      // 111 100
-};
-constexpr int kModeCount = 12;
-
-// The 6 bits of the field as the manual draws them, register bits free.
-constexpr const char* kModeBits[kModeCount] = {"000---", "001---", "010---", "011---",
-                                               "100---", "101---", "110---", "111000",
-                                               "111001", "111010", "111011", "111100"};
-
-// Mode classes of the manual.
-constexpr bool isData(int m) {
-  return m != kAn;
-}
-constexpr bool isMemory(int m) {
-  return m >= kInd;
-}
-constexpr bool isAlterable(int m) {
-  return m <= kAbsL;
-}
-constexpr bool isDataAlterable(int m) {
-  return m != kAn && m <= kAbsL;
-}
-constexpr bool isMemoryAlterable(int m) {
-  return m >= kInd && m <= kAbsL;
-}
-constexpr bool isControl(int m) {
-  return m == kInd || (m >= kDisp && m <= kPcIndex);
-}
-
-// Extension bytes the mode reads at a size.
-constexpr int extensionBytes(int m, int sz) {
-  switch (m) {
-    case kDisp:
-    case kIndex:
-    case kAbsW:
-    case kPcDisp:
-    case kPcIndex:
-      return 2;
-    case kAbsL:
-      return 4;
-    case kImm:
-      return sz == 4 ? 4 : 2;
-    default:
-      return 0;
-  }
-}
-
-// Calls f(std::integral_constant<int, M>) for every mode.
-template <class F, int... M>
-SB_INLINE void forModesImpl(F&& f, std::integer_sequence<int, M...>) {
-  (f(std::integral_constant<int, M>{}), ...);
-}
-template <class F>
-SB_INLINE void forModes(F&& f) {
-  forModesImpl(f, std::make_integer_sequence<int, kModeCount>{});
-}
 
 // (An)+ and -(An) step: A7 keeps word alignment for bytes.
 template <int Sz>
@@ -188,23 +118,6 @@ SB_INLINE uint32_t lowReg(uint32_t op) {
 }
 SB_INLINE uint32_t highReg(uint32_t op) {
   return (op >> 9) & 7;
-}
-
-// The pattern with its "ss" size field set for sz (00 byte, 01 word, 10
-// long), its "eeeeee" effective-address field (mode then register) filled in
-// for mode `source`, and its "EEEEEE" field (drawn register first, mode
-// second, as MOVE's destination) for mode `destination`.
-struct PatternText {
-  char text[40];
-};
-PatternText withModes(const char* pattern, int sz, int source, int destination = -1);
-
-// Calls f(std::integral_constant<int, Sz>) for byte, word and long.
-template <class F>
-SB_INLINE void forSizes(F&& f) {
-  f(std::integral_constant<int, 1>{});
-  f(std::integral_constant<int, 2>{});
-  f(std::integral_constant<int, 4>{});
 }
 
 }  // namespace m68k

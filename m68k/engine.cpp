@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "m68k/core.h"
+#include "m68k/costs.h"
 
 namespace m68k {
 
@@ -11,6 +12,7 @@ RunState g;
 uint8_t flagC, flagV, flagZ, flagN, flagX;
 Handler opcodeTable[65536];
 uint8_t opcodeLength[65536];
+uint8_t opcodeRow[65536];
 
 namespace {
 
@@ -237,8 +239,11 @@ int32_t cpuInit() {
   for (uint32_t op = 0; op < 65536; ++op) {
     opcodeTable[op] = nullptr;
     opcodeLength[op] = 2;
+    opcodeRow[op] = 0xFF;
   }
-  bindExceptions();  // every word the families leave raises illegal instruction
+  // Each word takes the first row of the opcode map that a family binds;
+  // the last rows, exceptions, take every word left.
+  bindExceptions();
   bindImmediate();
   bindBits();
   bindMove();

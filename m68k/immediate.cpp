@@ -1,12 +1,11 @@
 // Line 0 immediates: ORI, ANDI, SUBI, ADDI, EORI, CMPI to an effective
 // address, and ORI, ANDI, EORI to CCR and to SR.
 #include "m68k/alu.h"
+#include "m68k/bind.h"
 #include "m68k/costs.h"
 
 namespace m68k {
 namespace {
-
-enum ImmediateOp { kOri, kAndi, kSubi, kAddi, kEori, kCmpi };
 
 template <int Op, int Sz, int M>
 SB_HANDLER(immediateToEa) {
@@ -16,7 +15,7 @@ SB_HANDLER(immediateToEa) {
   const uint32_t d = rmwRead<M, Sz>(s, where);
   if constexpr (Op == kCmpi) {
     cmpFlags<Sz>(d, imm);
-    SB_NEXT(s, cmpiCost(M, Sz));
+    SB_NEXT(s, formCost(kCompareImmediate, M, Sz));
   } else {
     uint32_t r;
     if constexpr (Op == kOri)
@@ -31,11 +30,10 @@ SB_HANDLER(immediateToEa) {
       r = subFlags<Sz>(d, imm);
     if constexpr (Op == kOri || Op == kAndi || Op == kEori) setLogic<Sz>(r);
     rmwWrite<M, Sz>(s, where, r);
-    SB_NEXT(s, immediateCost(M, Sz));
+    SB_NEXT(s, formCost(kImmediate, M, Sz));
   }
 }
 
-constexpr int kStatusOpCost = 20;
 constexpr uint32_t kVectorPrivilege = 8;
 
 template <int Op>
@@ -46,7 +44,7 @@ SB_HANDLER(immediateToCcr) {
   const uint32_t ccr = composeSr() & 0x1F;
   const uint32_t r = Op == kOri ? ccr | imm : Op == kAndi ? ccr & imm : ccr ^ imm;
   unpackFlags(r);
-  SB_NEXT(s, kStatusOpCost);
+  SB_NEXT(s, kStatusImmediate);
 }
 
 template <int Op>
@@ -60,46 +58,16 @@ SB_HANDLER(immediateToSr) {
   const uint32_t imm = fetch16(s);
   const uint32_t sr = composeSr();
   writeSr(Op == kOri ? sr | imm : Op == kAndi ? sr & imm : sr ^ imm);
-  SB_RECHECK(s, kStatusOpCost);
+  SB_RECHECK(s, kStatusImmediate);
 }
-
-template <int Op>
-void bindImmediateOp(const char* pattern) {
-  forSizes([&](auto size) {
-    constexpr int Sz = decltype(size)::value;
-    forModes([&](auto mode) {
-      constexpr int M = decltype(mode)::value;
-      if constexpr (isDataAlterable(M)) {
-        bind(withModes(pattern, Sz, M).text, &immediateToEa<Op, Sz, M>,
-             2 + (Sz == 4 ? 4 : 2) + extensionBytes(M, Sz));
-      }
-    });
-  });
-}
-
-constexpr FamilyRow kFamilies[] = {
-    {"0000 0000 ss eeeeee", &bindImmediateOp<kOri>},   // ORI
-    {"0000 0010 ss eeeeee", &bindImmediateOp<kAndi>},  // ANDI
-    {"0000 0100 ss eeeeee", &bindImmediateOp<kSubi>},  // SUBI
-    {"0000 0110 ss eeeeee", &bindImmediateOp<kAddi>},  // ADDI
-    {"0000 1010 ss eeeeee", &bindImmediateOp<kEori>},  // EORI
-    {"0000 1100 ss eeeeee", &bindImmediateOp<kCmpi>},  // CMPI
-};
-
-constexpr PatternRow kRows[] = {
-    {"0000 0000 0011 1100", &immediateToCcr<kOri>, 4},
-    {"0000 0010 0011 1100", &immediateToCcr<kAndi>, 4},
-    {"0000 1010 0011 1100", &immediateToCcr<kEori>, 4},
-    {"0000 0000 0111 1100", &immediateToSr<kOri>, 4},
-    {"0000 0010 0111 1100", &immediateToSr<kAndi>, 4},
-    {"0000 1010 0111 1100", &immediateToSr<kEori>, 4},
-};
 
 }  // namespace
 
 void bindImmediate() {
-  for (const FamilyRow& f : kFamilies) f.bindAll(f.pattern);
-  for (const PatternRow& r : kRows) bind(r.pattern, r.handler, r.length);
+  bindFamily<Family::kImmediateToEa>(
+      [](auto f) { return &immediateToEa<f.variant, f.size, f.mode>; });
+  bindFamily<Family::kImmediateToCcr>([](auto f) { return &immediateToCcr<f.variant>; });
+  bindFamily<Family::kImmediateToSr>([](auto f) { return &immediateToSr<f.variant>; });
 }
 
 }  // namespace m68k

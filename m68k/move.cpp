@@ -1,4 +1,5 @@
 // MOVE and MOVEA.
+#include "m68k/bind.h"
 #include "m68k/costs.h"
 
 namespace m68k {
@@ -14,30 +15,14 @@ SB_HANDLER(move) {
     setLogic<Sz>(v);
     eaWrite<Dst, Sz>(s, highReg(op), v);
   }
-  SB_NEXT(s, 4 + eaTime(Src, Sz) + moveDestinationTime(Dst, Sz));
-}
-
-template <int Sz>
-void bindMoveSize(const char* pattern) {
-  forModes([&](auto source) {
-    constexpr int Src = decltype(source)::value;
-    forModes([&](auto destination) {
-      constexpr int Dst = decltype(destination)::value;
-      constexpr bool legal = isDataAlterable(Dst) || (Dst == kAn && Sz != 1);
-      if constexpr (legal) {
-        bind(withModes(pattern, 0, Src, Dst).text, &move<Sz, Src, Dst>,
-             2 + extensionBytes(Src, Sz) + extensionBytes(Dst, Sz));
-      }
-    });
-  });
+  SB_NEXT(s, moveCost(Src, Dst, Sz));
 }
 
 }  // namespace
 
 void bindMove() {
-  bindMoveSize<1>("0001 EEEEEE eeeeee");
-  bindMoveSize<4>("0010 EEEEEE eeeeee");
-  bindMoveSize<2>("0011 EEEEEE eeeeee");
+  bindFamily<Family::kMove>([](auto f) { return &move<f.size, f.mode, f.destination>; });
+  bindFamily<Family::kMoveAddress>([](auto f) { return &move<f.size, f.mode, kAn>; });
 }
 
 }  // namespace m68k

@@ -1,4 +1,5 @@
 // MULU, MULS, DIVU, DIVS (16-bit operands).
+#include "m68k/bind.h"
 #include "m68k/costs.h"
 
 namespace m68k {
@@ -21,7 +22,7 @@ SB_HANDLER(multiply) {
     n = __builtin_popcount(src);
   }
   setLogic<4>(d);
-  SB_NEXT(s, 38 + 2 * n + eaTime(M, 2));
+  SB_NEXT(s, kMultiply + kMultiplyPerBit * n + eaTime(M, 2));
 }
 
 template <bool Signed, int M>
@@ -31,7 +32,7 @@ SB_HANDLER(divide) {
   uint32_t& d = dreg(highReg(op));
   if (src == 0) {  // flags unchanged
     s = raiseException(s, kVectorZeroDivide, pcOf(s.pc));
-    SB_NEXT(s, 38 + eaTime(M, 2));
+    SB_NEXT(s, kDivideByZero + eaTime(M, 2));
   }
   bool fits;
   if constexpr (Signed) {
@@ -48,22 +49,14 @@ SB_HANDLER(divide) {
     setLogic<2>(d);
   else
     setCVZN(0, 1, 0, 0);  // overflow: Dn unchanged
-  SB_NEXT(s, (Signed ? 150 : 133) + eaTime(M, 2));
+  SB_NEXT(s, (Signed ? kDivs : kDivu) + eaTime(M, 2));
 }
 
 }  // namespace
 
 void bindMulDiv() {
-  forModes([&](auto mode) {
-    constexpr int M = decltype(mode)::value;
-    if constexpr (isData(M)) {
-      constexpr int length = 2 + extensionBytes(M, 2);
-      bind(withModes("1100 ---0 11 eeeeee", 0, M).text, &multiply<false, M>, length);
-      bind(withModes("1100 ---1 11 eeeeee", 0, M).text, &multiply<true, M>, length);
-      bind(withModes("1000 ---0 11 eeeeee", 0, M).text, &divide<false, M>, length);
-      bind(withModes("1000 ---1 11 eeeeee", 0, M).text, &divide<true, M>, length);
-    }
-  });
+  bindFamily<Family::kMultiply>([](auto f) { return &multiply<f.variant == 1, f.mode>; });
+  bindFamily<Family::kDivide>([](auto f) { return &divide<f.variant == 1, f.mode>; });
 }
 
 }  // namespace m68k

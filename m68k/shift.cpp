@@ -1,7 +1,6 @@
 // Line E: ASd, LSd, ROXd, ROd on a data register (count 1-8 or Dn modulo
 // 64) and on a memory word (count 1).
-#include <cstring>
-
+#include "m68k/bind.h"
 #include "m68k/costs.h"
 
 namespace m68k {
@@ -75,7 +74,7 @@ SB_HANDLER(shiftRegister) {
   const uint32_t n = CountInRegister ? dreg(field) & 63 : ((field - 1) & 7) + 1;
   const uint32_t r = lowReg(op);
   setDreg<Sz>(r, shift<Type, Left, Sz>(dreg(r), n));
-  SB_NEXT(s, (Sz == 4 ? 8 : 6) + 2 * int(n));
+  SB_NEXT(s, kShiftRegister.at(Sz) + kShiftPerBit * int(n));
 }
 
 template <int Type, bool Left, int M>
@@ -83,56 +82,19 @@ SB_HANDLER(shiftMemory) {
   Step s{pc_, rem_};
   const uint32_t where = eaAddress<M, 2>(s, lowReg(op));
   writeWord(s, where, shift<Type, Left, 2>(readWord(s, where), 1));
-  SB_NEXT(s, 8 + eaTime(M, 2));
+  SB_NEXT(s, formCost(kShiftMemory, M, 2));
 }
-
-// "i" marks the count field's kind: 0 a count of 1-8, 1 a data register.
-template <int Type, bool Left>
-void bindRegisterShift(const char* pattern) {
-  forSizes([&](auto size) {
-    constexpr int Sz = decltype(size)::value;
-    PatternText text = withModes(pattern, Sz, -1);
-    char* count = std::strchr(text.text, 'i');
-    *count = '0';
-    bind(text.text, &shiftRegister<Type, Left, Sz, false>, 2);
-    *count = '1';
-    bind(text.text, &shiftRegister<Type, Left, Sz, true>, 2);
-  });
-}
-
-template <int Type, bool Left>
-void bindMemoryShift(const char* pattern) {
-  forModes([&](auto mode) {
-    constexpr int M = decltype(mode)::value;
-    if constexpr (isMemoryAlterable(M)) {
-      bind(withModes(pattern, 0, M).text, &shiftMemory<Type, Left, M>, 2 + extensionBytes(M, 2));
-    }
-  });
-}
-
-constexpr FamilyRow kFamilies[] = {
-    {"1110 ---0 ssi0 0---", &bindRegisterShift<kAs, false>},   // ASR
-    {"1110 ---1 ssi0 0---", &bindRegisterShift<kAs, true>},    // ASL
-    {"1110 ---0 ssi0 1---", &bindRegisterShift<kLs, false>},   // LSR
-    {"1110 ---1 ssi0 1---", &bindRegisterShift<kLs, true>},    // LSL
-    {"1110 ---0 ssi1 0---", &bindRegisterShift<kRox, false>},  // ROXR
-    {"1110 ---1 ssi1 0---", &bindRegisterShift<kRox, true>},   // ROXL
-    {"1110 ---0 ssi1 1---", &bindRegisterShift<kRo, false>},   // ROR
-    {"1110 ---1 ssi1 1---", &bindRegisterShift<kRo, true>},    // ROL
-    {"1110 0000 11 eeeeee", &bindMemoryShift<kAs, false>},     // ASR <ea>
-    {"1110 0001 11 eeeeee", &bindMemoryShift<kAs, true>},      // ASL <ea>
-    {"1110 0010 11 eeeeee", &bindMemoryShift<kLs, false>},     // LSR <ea>
-    {"1110 0011 11 eeeeee", &bindMemoryShift<kLs, true>},      // LSL <ea>
-    {"1110 0100 11 eeeeee", &bindMemoryShift<kRox, false>},    // ROXR <ea>
-    {"1110 0101 11 eeeeee", &bindMemoryShift<kRox, true>},     // ROXL <ea>
-    {"1110 0110 11 eeeeee", &bindMemoryShift<kRo, false>},     // ROR <ea>
-    {"1110 0111 11 eeeeee", &bindMemoryShift<kRo, true>},      // ROL <ea>
-};
 
 }  // namespace
 
+// A shift variant is its type times two, plus one for the left direction.
 void bindShift() {
-  for (const FamilyRow& f : kFamilies) f.bindAll(f.pattern);
+  bindFamily<Family::kShiftByCount>(
+      [](auto f) { return &shiftRegister<f.variant / 2, f.variant % 2 == 1, f.size, false>; });
+  bindFamily<Family::kShiftByRegister>(
+      [](auto f) { return &shiftRegister<f.variant / 2, f.variant % 2 == 1, f.size, true>; });
+  bindFamily<Family::kShiftMemory>(
+      [](auto f) { return &shiftMemory<f.variant / 2, f.variant % 2 == 1, f.mode>; });
 }
 
 }  // namespace m68k

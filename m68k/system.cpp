@@ -1,6 +1,7 @@
 // Line 4 status-register and system instructions: MOVE from/to SR and CCR,
 // MOVE USP, RESET, NOP, STOP, RTE, TRAP, TRAPV, LINK, UNLK, SWAP, EXT, and
 // EXG and MOVEQ.
+#include "m68k/bind.h"
 #include "m68k/costs.h"
 
 namespace m68k {
@@ -24,14 +25,14 @@ template <int M>
 SB_HANDLER(moveFromSr) {
   Step s{pc_, rem_};
   eaWrite<M, 2>(s, lowReg(op), composeSr());
-  SB_NEXT(s, M == kDn ? 6 : 8 + eaTime(M, 2));
+  SB_NEXT(s, formCost(kMoveFromSr, M, 2));
 }
 
 template <int M>
 SB_HANDLER(moveToCcr) {
   Step s{pc_, rem_};
   unpackFlags(eaRead<M, 2>(s, lowReg(op)));
-  SB_NEXT(s, 12 + eaTime(M, 2));
+  SB_NEXT(s, formCost(kMoveToStatus, M, 2));
 }
 
 template <int M>
@@ -39,7 +40,7 @@ SB_HANDLER(moveToSr) {
   Step s{pc_, rem_};
   SB_PRIVILEGED(s);
   writeSr(eaRead<M, 2>(s, lowReg(op)));
-  SB_RECHECK(s, 12 + eaTime(M, 2));
+  SB_RECHECK(s, formCost(kMoveToStatus, M, 2));
 }
 
 template <bool ToUsp>
@@ -50,7 +51,7 @@ SB_HANDLER(moveUsp) {
     g.ctx.otherSp = areg(lowReg(op));
   else
     areg(lowReg(op)) = g.ctx.otherSp;
-  SB_NEXT(s, 4);
+  SB_NEXT(s, kMoveUsp);
 }
 
 SB_HANDLER(reset) {
@@ -65,13 +66,13 @@ SB_HANDLER(reset) {
   g.savedRem = s.rem;
   g.ctx.resetHandler();
   s.rem = g.savedRem;
-  SB_NEXT(s, 132);
+  SB_NEXT(s, kReset);
 }
 
 SB_HANDLER(nop) {
   (void)op;
   Step s{pc_, rem_};
-  SB_NEXT(s, 4);
+  SB_NEXT(s, kNop);
 }
 
 SB_HANDLER(stop) {
@@ -80,7 +81,7 @@ SB_HANDLER(stop) {
   SB_PRIVILEGED(s);
   writeSr(fetch16(s));
   g.ctx.interrupts[0] |= kStoppedBit;
-  s.rem -= 4;
+  s.rem -= kStop;
   if (s.rem >= 0) s.rem = -1;  // the slice ends now
   return endChain(s.pc, s.rem, 0);
 }
@@ -96,7 +97,7 @@ SB_HANDLER(rte) {
   else
     g.ctx.otherSp += 6;
   jumpTo(s, readLong(s, frame + 2));  // through the maps of the new mode
-  SB_RECHECK(s, 20);
+  SB_RECHECK(s, kRte);
 }
 
 SB_HANDLER(trap) {
@@ -110,9 +111,9 @@ SB_HANDLER(trapv) {
   Step s{pc_, rem_};
   if (flagV) {
     s = raiseException(s, kVectorTrapv, pcOf(s.pc));
-    SB_NEXT(s, 38);
+    SB_NEXT(s, kTrapvTrap);
   }
-  SB_NEXT(s, 4);
+  SB_NEXT(s, kTrapv);
 }
 
 SB_HANDLER(link) {
@@ -124,7 +125,7 @@ SB_HANDLER(link) {
   writeLong(s, areg(7), pushed);
   areg(r) = areg(7);
   areg(7) += displacement;
-  SB_NEXT(s, 16);
+  SB_NEXT(s, kLink);
 }
 
 SB_HANDLER(unlk) {
@@ -134,7 +135,7 @@ SB_HANDLER(unlk) {
   const uint32_t v = readLong(s, areg(7));
   areg(7) += 4;
   areg(r) = v;
-  SB_NEXT(s, 12);
+  SB_NEXT(s, kUnlk);
 }
 
 SB_HANDLER(swap) {
@@ -142,7 +143,7 @@ SB_HANDLER(swap) {
   uint32_t& d = dreg(lowReg(op));
   d = (d << 16) | (d >> 16);
   setLogic<4>(d);
-  SB_NEXT(s, 4);
+  SB_NEXT(s, kSwap);
 }
 
 template <int Sz>
@@ -157,7 +158,7 @@ SB_HANDLER(ext) {
     dreg(r) = signExtend<2>(dreg(r));
     setLogic<4>(dreg(r));
   }
-  SB_NEXT(s, 4);
+  SB_NEXT(s, kExt);
 }
 
 // EXG: register numbers in D0-D7/A0-A7 order.
@@ -168,7 +169,7 @@ SB_HANDLER(exg) {
   const uint32_t t = reg16(a);
   setReg16(a, reg16(b));
   setReg16(b, t);
-  SB_NEXT(s, 6);
+  SB_NEXT(s, kExg);
 }
 
 SB_HANDLER(moveq) {
@@ -176,38 +177,31 @@ SB_HANDLER(moveq) {
   const uint32_t v = signExtend<1>(op);
   dreg(highReg(op)) = v;
   setLogic<4>(v);
-  SB_NEXT(s, 4);
+  SB_NEXT(s, kMoveq);
 }
-
-constexpr PatternRow kRows[] = {
-    {"0100 1110 0110 0---", &moveUsp<true>, 2},   // MOVE An,USP
-    {"0100 1110 0110 1---", &moveUsp<false>, 2},  // MOVE USP,An
-    {"0100 1110 0111 0000", &reset, 2},          {"0100 1110 0111 0001", &nop, 2},
-    {"0100 1110 0111 0010", &stop, 4},           {"0100 1110 0111 0011", &rte, 2},
-    {"0100 1110 0100 ----", &trap, 2},           {"0100 1110 0111 0110", &trapv, 2},
-    {"0100 1110 0101 0---", &link, 4},           {"0100 1110 0101 1---", &unlk, 2},
-    {"0100 1000 0100 0---", &swap, 2},           {"0100 1000 1000 0---", &ext<2>, 2},  // EXT.W
-    {"0100 1000 1100 0---", &ext<4>, 2},                                               // EXT.L
-    {"1100 ---1 0100 0---", &exg<0, 0>, 2},                                            // EXG Dx,Dy
-    {"1100 ---1 0100 1---", &exg<8, 8>, 2},                                            // EXG Ax,Ay
-    {"1100 ---1 1000 1---", &exg<0, 8>, 2},                                            // EXG Dx,Ay
-    {"0111 ---0 ---- ----", &moveq, 2},
-};
 
 }  // namespace
 
 void bindSystem() {
-  forModes([&](auto mode) {
-    constexpr int M = decltype(mode)::value;
-    if constexpr (isDataAlterable(M)) {
-      bind(withModes("0100 0000 11 eeeeee", 0, M).text, &moveFromSr<M>, 2 + extensionBytes(M, 2));
-    }
-    if constexpr (isData(M)) {
-      bind(withModes("0100 0100 11 eeeeee", 0, M).text, &moveToCcr<M>, 2 + extensionBytes(M, 2));
-      bind(withModes("0100 0110 11 eeeeee", 0, M).text, &moveToSr<M>, 2 + extensionBytes(M, 2));
-    }
-  });
-  for (const PatternRow& r : kRows) bind(r.pattern, r.handler, r.length);
+  bindFamily<Family::kMoveFromSr>([](auto f) { return &moveFromSr<f.mode>; });
+  bindFamily<Family::kMoveToCcr>([](auto f) { return &moveToCcr<f.mode>; });
+  bindFamily<Family::kMoveToSr>([](auto f) { return &moveToSr<f.mode>; });
+  bindFamily<Family::kMoveToUsp>([](auto) { return &moveUsp<true>; });
+  bindFamily<Family::kMoveFromUsp>([](auto) { return &moveUsp<false>; });
+  bindFamily<Family::kReset>([](auto) { return &reset; });
+  bindFamily<Family::kNop>([](auto) { return &nop; });
+  bindFamily<Family::kStop>([](auto) { return &stop; });
+  bindFamily<Family::kRte>([](auto) { return &rte; });
+  bindFamily<Family::kTrap>([](auto) { return &trap; });
+  bindFamily<Family::kTrapv>([](auto) { return &trapv; });
+  bindFamily<Family::kLink>([](auto) { return &link; });
+  bindFamily<Family::kUnlk>([](auto) { return &unlk; });
+  bindFamily<Family::kSwap>([](auto) { return &swap; });
+  bindFamily<Family::kExt>([](auto f) { return &ext<f.size>; });
+  bindFamily<Family::kExgData>([](auto) { return &exg<0, 0>; });
+  bindFamily<Family::kExgAddress>([](auto) { return &exg<8, 8>; });
+  bindFamily<Family::kExgDataAddress>([](auto) { return &exg<0, 8>; });
+  bindFamily<Family::kMoveq>([](auto) { return &moveq; });
 }
 
 }  // namespace m68k

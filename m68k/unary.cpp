@@ -1,11 +1,10 @@
 // Single-operand line 4 instructions: NEGX, CLR, NEG, NOT, TST, TAS.
 #include "m68k/alu.h"
+#include "m68k/bind.h"
 #include "m68k/costs.h"
 
 namespace m68k {
 namespace {
-
-enum UnaryOp { kNegx, kClr, kNeg, kNot, kTst };
 
 template <int Op, int Sz, int M>
 SB_HANDLER(unary) {
@@ -14,10 +13,10 @@ SB_HANDLER(unary) {
   if constexpr (Op == kClr) {
     setCVZN(0, 0, 1, 0);
     eaWrite<M, Sz>(s, r, 0);  // only writes
-    SB_NEXT(s, clrCost(M, Sz));
+    SB_NEXT(s, formCost(kClear, M, Sz));
   } else if constexpr (Op == kTst) {
     setLogic<Sz>(eaRead<M, Sz>(s, r));
-    SB_NEXT(s, 4 + eaTime(M, Sz));
+    SB_NEXT(s, formCost(kTest, M, Sz));
   } else {
     const uint32_t where = rmwLocate<M, Sz>(s, r);
     const uint32_t d = rmwRead<M, Sz>(s, where);
@@ -31,7 +30,7 @@ SB_HANDLER(unary) {
       setLogic<Sz>(result);
     }
     rmwWrite<M, Sz>(s, where, result);
-    SB_NEXT(s, negateCost(M, Sz));
+    SB_NEXT(s, formCost(kNegate, M, Sz));
   }
 }
 
@@ -43,44 +42,14 @@ SB_HANDLER(tas) {
   const uint32_t d = rmwRead<M, 1>(s, where);
   setLogic<1>(d);
   rmwWrite<M, 1>(s, where, d | 0x80);
-  SB_NEXT(s, M == kDn ? 4 : 14 + eaTime(M, 1));
+  SB_NEXT(s, formCost(kTas, M, 1));
 }
-
-template <int Op>
-void bindUnaryOp(const char* pattern) {
-  forSizes([&](auto size) {
-    constexpr int Sz = decltype(size)::value;
-    forModes([&](auto mode) {
-      constexpr int M = decltype(mode)::value;
-      if constexpr (isDataAlterable(M)) {
-        bind(withModes(pattern, Sz, M).text, &unary<Op, Sz, M>, 2 + extensionBytes(M, Sz));
-      }
-    });
-  });
-}
-
-void bindTas(const char* pattern) {
-  forModes([&](auto mode) {
-    constexpr int M = decltype(mode)::value;
-    if constexpr (isDataAlterable(M)) {
-      bind(withModes(pattern, 0, M).text, &tas<M>, 2 + extensionBytes(M, 1));
-    }
-  });
-}
-
-constexpr FamilyRow kFamilies[] = {
-    {"0100 0000 ss eeeeee", &bindUnaryOp<kNegx>},  // NEGX
-    {"0100 0010 ss eeeeee", &bindUnaryOp<kClr>},   // CLR
-    {"0100 0100 ss eeeeee", &bindUnaryOp<kNeg>},   // NEG
-    {"0100 0110 ss eeeeee", &bindUnaryOp<kNot>},   // NOT
-    {"0100 1010 ss eeeeee", &bindUnaryOp<kTst>},   // TST
-    {"0100 1010 11 eeeeee", &bindTas},             // TAS
-};
 
 }  // namespace
 
 void bindUnary() {
-  for (const FamilyRow& f : kFamilies) f.bindAll(f.pattern);
+  bindFamily<Family::kUnary>([](auto f) { return &unary<f.variant, f.size, f.mode>; });
+  bindFamily<Family::kTas>([](auto f) { return &tas<f.mode>; });
 }
 
 }  // namespace m68k

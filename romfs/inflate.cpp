@@ -55,19 +55,6 @@ constexpr uint32_t codeLengthWidth = 7;
 constexpr uint32_t fixedLiteralWidthRequest = 7;
 constexpr uint32_t fixedDistanceWidthRequest = 5;
 
-// Built by the first fixed block, kept for the life of the program.
-HuftEntry* fixedLiteralTable = nullptr;
-HuftEntry* fixedDistanceTable = nullptr;
-uint32_t fixedLiteralWidth = fixedLiteralWidthRequest;
-uint32_t fixedDistanceWidth = fixedDistanceWidthRequest;
-
-// Zero bytes supplied past inputEnd to complete a lookup; a stream that
-// actually uses one of their bits has run past its data.
-uint32_t paddingBytes = 0;
-// Whether the window has been flushed once in this stream, so that every
-// distance up to 32768 refers to bytes of the stream.
-bool windowWrapped = false;
-
 // ---- Table building -----------------------------------------------------
 
 uint32_t reverseBits(uint32_t value, uint32_t count) {
@@ -251,7 +238,7 @@ inline void need(InflateState& s, uint32_t n) {
       s.bitBuffer |= uint64_t{*s.input++} << s.bitCount;
     } else {
       s.bitBuffer &= mask(s.bitCount);
-      ++paddingBytes;
+      ++s.paddingBytes;
     }
     s.bitCount += 8;
   }
@@ -261,7 +248,7 @@ inline void need(InflateState& s, uint32_t n) {
 inline bool drop(InflateState& s, uint32_t n) {
   s.bitBuffer >>= n;
   s.bitCount -= n;
-  return s.bitCount >= paddingBytes * 8;
+  return s.bitCount >= s.paddingBytes * 8;
 }
 
 inline uint32_t peek(const InflateState& s, uint32_t n) {
@@ -278,7 +265,15 @@ int flushWindow(uint32_t count) {
   }
   if (count > 0) std::memcpy(s.output, s.window, count);
   s.output += count;
-  if (count == inflateWindowSize) windowWrapped = true;
+  if (count == inflateWindowSize) s.windowWrapped = true;
+  return inflateOk;
+}
+
+// Flushes the window when it is full and starts it again.
+inline int flushIfFull(InflateState& s) {
+  if (s.windowPosition != inflateWindowSize) return inflateOk;
+  if (int r = flushWindow(inflateWindowSize)) return r;
+  s.windowPosition = 0;
   return inflateOk;
 }
 
@@ -287,7 +282,8 @@ int decodeSlow(InflateState& s, const HuftEntry* root, uint32_t width, HuftEntry
   need(s, width);
   entry = root[peek(s, width)];
   while (entry.operation > literal) {
-    if (entry.operation == invalidCode) return paddingBytes ? inflateInputOverrun : inflateBadData;
+    if (entry.operation == invalidCode)
+      return s.paddingBytes ? inflateInputOverrun : inflateBadData;
     if (!drop(s, entry.bits)) return inflateInputOverrun;
     const uint32_t bits = entry.operation - literal;
     need(s, bits);
@@ -300,7 +296,7 @@ int decodeSlow(InflateState& s, const HuftEntry* root, uint32_t width, HuftEntry
 // Copies a back-reference in pieces that stay inside the window, each with
 // the result of a forward byte-by-byte copy, flushing when the window fills.
 int copyMatch(InflateState& s, uint32_t distance, uint32_t length) {
-  if (distance > s.windowPosition && !windowWrapped) return inflateBadData;
+  if (distance > s.windowPosition && !s.windowWrapped) return inflateBadData;
   uint8_t* window = s.window;
   uint32_t from = (s.windowPosition - distance) & windowMask;
   while (length > 0) {
@@ -316,10 +312,7 @@ int copyMatch(InflateState& s, uint32_t distance, uint32_t length) {
     s.windowPosition += piece;
     from = (from + piece) & windowMask;
     length -= piece;
-    if (s.windowPosition == inflateWindowSize) {
-      if (int r = flushWindow(inflateWindowSize)) return r;
-      s.windowPosition = 0;
-    }
+    if (int r = flushIfFull(s)) return r;
   }
   return inflateOk;
 }
@@ -381,7 +374,7 @@ int inflateCodes(const HuftEntry* literals, const HuftEntry* distances, uint32_t
     const uint64_t literalMask = mask(literalWidth);
     const uint64_t distanceMask = mask(distanceWidth);
     // Locals, since every byte stored to the window may alias the state.
-    const uint8_t* const inputEnd = paddingBytes == 0 ? s.inputEnd : in;
+    const uint8_t* const inputEnd = s.paddingBytes == 0 ? s.inputEnd : in;
     int result = -1;
     while (inputEnd - in >= 8 && position <= inflateWindowSize - longestMatch) {
       bits |= load64(in) << count;
@@ -436,10 +429,7 @@ int inflateCodes(const HuftEntry* literals, const HuftEntry* distances, uint32_t
     s.bitCount = count & 7;
     s.bitBuffer = bits & mask(s.bitCount);
     s.windowPosition = position;
-    if (position == inflateWindowSize) {  // a match of the fast path filled it
-      if (int r = flushWindow(inflateWindowSize)) return r;
-      s.windowPosition = 0;
-    }
+    if (int r = flushIfFull(s)) return r;  // a match of the fast path may have filled it
     if (result == inflateOk) return inflateOk;
 
     // Slow path: one code, byte by byte, with flushes.
@@ -447,10 +437,7 @@ int inflateCodes(const HuftEntry* literals, const HuftEntry* distances, uint32_t
     if (int r = decodeSlow(s, literals, literalWidth, e)) return r;
     if (e.operation == literal) {
       s.window[s.windowPosition++] = static_cast<uint8_t>(e.value);
-      if (s.windowPosition == inflateWindowSize) {
-        if (int r = flushWindow(inflateWindowSize)) return r;
-        s.windowPosition = 0;
-      }
+      if (int r = flushIfFull(s)) return r;
       continue;
     }
     if (e.operation == endOfBlock) return inflateOk;
@@ -473,7 +460,8 @@ int inflateStored() {
   const uint32_t length = peek(s, 16);
   if (!drop(s, 16)) return inflateInputOverrun;
   need(s, 16);
-  if (peek(s, 16) != (~length & 0xFFFF)) return paddingBytes ? inflateInputOverrun : inflateBadData;
+  if (peek(s, 16) != (~length & 0xFFFF))
+    return s.paddingBytes ? inflateInputOverrun : inflateBadData;
   if (!drop(s, 16)) return inflateInputOverrun;
   uint32_t left = length;
   // Whole bytes still held come first, then straight from the input.
@@ -481,10 +469,7 @@ int inflateStored() {
     s.window[s.windowPosition++] = static_cast<uint8_t>(s.bitBuffer);
     if (!drop(s, 8)) return inflateInputOverrun;
     --left;
-    if (s.windowPosition == inflateWindowSize) {
-      if (int r = flushWindow(inflateWindowSize)) return r;
-      s.windowPosition = 0;
-    }
+    if (int r = flushIfFull(s)) return r;
   }
   s.bitBuffer &= mask(s.bitCount);
   if (left > static_cast<size_t>(s.inputEnd - s.input)) return inflateInputOverrun;
@@ -494,16 +479,14 @@ int inflateStored() {
     s.input += piece;
     s.windowPosition += piece;
     left -= piece;
-    if (s.windowPosition == inflateWindowSize) {
-      if (int r = flushWindow(inflateWindowSize)) return r;
-      s.windowPosition = 0;
-    }
+    if (int r = flushIfFull(s)) return r;
   }
   return inflateOk;
 }
 
 int inflateFixed() {
-  if (fixedLiteralTable == nullptr) {
+  InflateState& s = inflateState;
+  if (s.fixedLiteralTable == nullptr) {
     uint8_t lengths[288];
     std::fill(lengths, lengths + 144, 8);
     std::fill(lengths + 144, lengths + 256, 9);
@@ -525,13 +508,13 @@ int inflateFixed() {
       freeHuffmanTable(literals);
       return r;
     }
-    fixedLiteralTable = literals;
-    fixedLiteralWidth = literalWidth;
-    fixedDistanceTable = distances;
-    fixedDistanceWidth = distanceWidth;
+    s.fixedLiteralTable = literals;
+    s.fixedLiteralWidth = literalWidth;
+    s.fixedDistanceTable = distances;
+    s.fixedDistanceWidth = distanceWidth;
   }
-  int r =
-      inflateCodes(fixedLiteralTable, fixedDistanceTable, fixedLiteralWidth, fixedDistanceWidth);
+  int r = inflateCodes(s.fixedLiteralTable, s.fixedDistanceTable, s.fixedLiteralWidth,
+                       s.fixedDistanceWidth);
   return r == inflateOk ? inflateOk : (r == inflateBadBlock ? inflateBadData : r);
 }
 
@@ -650,14 +633,14 @@ int inflate() {
   s.windowPosition = 0;
   s.bitBuffer = 0;
   s.bitCount = 0;
-  paddingBytes = 0;
-  windowWrapped = false;
+  s.paddingBytes = 0;
+  s.windowWrapped = false;
   bool last = false;
   do {
     if (int r = inflateBlock(last)) return r;
   } while (!last);
   if (int r = flushWindow(s.windowPosition)) return r;
   // Whole bytes still held were fetched for nothing: give them back.
-  s.input -= (s.bitCount - paddingBytes * 8) / 8;
+  s.input -= (s.bitCount - s.paddingBytes * 8) / 8;
   return inflateOk;
 }

@@ -26,6 +26,15 @@ enum InflateResult : int {
 
 constexpr uint32_t inflateWindowSize = 32768;
 
+// One entry of a decoding table. operation: 0-13 extra bits of a length or
+// distance base, 15 end of block, 16 literal, 17-32 link to a sub-table of
+// (operation - 16) bits found value entries further on, 99 invalid code.
+struct HuftEntry {
+  uint8_t operation;
+  uint8_t bits;
+  uint16_t value;
+};
+
 // The decoder's single state. Before inflate the caller sets input and
 // inputEnd (the compressed data), output and outputEnd (room for the
 // result) and window (inflateWindowSize bytes). On return input stands just
@@ -40,19 +49,22 @@ struct InflateState {
   uint32_t windowPosition = 0;
   uint64_t bitBuffer = 0;  // fetched bits not yet used, the next one in bit 0
   uint32_t bitCount = 0;
+  // Zero bytes supplied past inputEnd to complete a lookup; a stream that
+  // actually uses one of their bits has run past its data.
+  uint32_t paddingBytes = 0;
+  // Whether the window has been flushed once in this stream, so that every
+  // distance up to 32768 refers to bytes of the stream.
+  bool windowWrapped = false;
+  // The fixed code's tables, built by the first fixed block and kept for the
+  // life of the program.
+  HuftEntry* fixedLiteralTable = nullptr;
+  HuftEntry* fixedDistanceTable = nullptr;
+  uint32_t fixedLiteralWidth = 0;
+  uint32_t fixedDistanceWidth = 0;
 };
 extern InflateState inflateState;
 
 int inflate();
-
-// One entry of a decoding table. operation: 0-13 extra bits of a length or
-// distance base, 15 end of block, 16 literal, 17-32 link to a sub-table of
-// (operation - 16) bits found value entries further on, 99 invalid code.
-struct HuftEntry {
-  uint8_t operation;
-  uint8_t bits;
-  uint16_t value;
-};
 
 // Builds the tables of one code from its code lengths; *table receives the
 // first-level table (null when every length is 0) and *width goes in as the
@@ -64,11 +76,23 @@ int buildHuffmanTable(const uint8_t* lengths, uint32_t count, uint32_t simpleCou
 void freeHuffmanTable(HuftEntry* table);
 
 // ---- Zip archive reader --------------------------------------------------
+// Far above any board's ROM: no region, and so no read of a member, is larger.
+constexpr uint32_t largestRegion = 0x10000000;
+
 // Reads the member called memberName (ASCII case ignored, also found by the
-// last component of a name stored in folders) out of the archive. Returns 0
-// and sets data and size on success; otherwise prints what went wrong on
-// standard output and leaves data and size untouched.
-int readZipMember(const char* archivePath, const char* memberName, RomBuffer& data, uint32_t& size);
+// last component of a name stored in folders) out of the archive, at most
+// wanted bytes of it (and never more than largestRegion): a member that
+// claims more is inflated only that far. Returns 0 and sets data and size
+// (the bytes delivered) on success; otherwise prints what went wrong on
+// standard output and leaves data and size untouched. A member read whole
+// must match its CRC-32.
+int readZipMember(const char* archivePath, const char* memberName, RomBuffer& data, uint32_t& size,
+                  uint32_t wanted = largestRegion);
+// Between these calls (a game load) each archive is opened and its central
+// directory read once, for every read of its members; outside them each read
+// opens the archive anew.
+void beginArchiveCache();
+void endArchiveCache();
 
 // ---- ROM lookup ----------------------------------------------------------
 // The ROM-set name that archive names are formed from ("<dir><set>.zip").
@@ -79,7 +103,8 @@ const char* romSetDirectory();
 void setParentSetDirectory(const char* name);
 
 // The named image with at least length bytes, or null after telling the user
-// that it cannot be loaded.
+// that it cannot be loaded and where it was sought. Only a regular file is
+// read, and a name that is not a plain file name is refused with a log line.
 RomBuffer loadRomFile(const char* name, uint32_t length);
 // Copies length bytes of the image to destination; 1, or 0 when not found.
 int loadRom(const char* name, uint32_t length, uint8_t* destination);

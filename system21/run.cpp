@@ -94,6 +94,27 @@ void stopRecorder(const Recorder& r) {
   if (r.showProgress && r.lastProgress != r.start) fputc('\n', stderr);
 }
 
+// The frame rate in the window's title, against the real board's.
+struct FpsTitle {
+  bool shown = false;
+  int64_t framesAtStart = 0;
+  std::chrono::steady_clock::time_point start;
+};
+
+void updateFpsTitle(FpsTitle& t, int64_t framesRun) {
+  if (!t.shown) return;
+  const auto now = std::chrono::steady_clock::now();
+  const double seconds = std::chrono::duration<double>(now - t.start).count();
+  if (seconds < 1.0) return;
+  const double fps = (framesRun - t.framesAtStart) / seconds;
+  char title[256];
+  snprintf(title, sizeof title, "%s - %.0f fps (%.0f%% of the board's %.0f Hz)",
+           machine.game.gameName.c_str(), fps, 100.0 * fps / boardFrameRate, boardFrameRate);
+  setConsoleTitle(title);
+  t.framesAtStart = framesRun;
+  t.start = now;
+}
+
 bool runEnds(const RunOptions& options, int64_t framesRun) {
   if (options.maxFrames >= 0 && framesRun >= options.maxFrames) return true;
   if (machine.hooks.frameEnd != nullptr && machine.hooks.frameEnd()) return true;
@@ -157,6 +178,7 @@ int runGame(const char* driverFileName, const RunOptions& options) {
   Recorder recorder = startRecorder(options);
   machine.hooks = options.hooks;
   if (machine.hooks.runStart != nullptr) machine.hooks.runStart();
+  FpsTitle fpsTitle{options.showFps, 0, std::chrono::steady_clock::now()};
   while (!runEnds(options, framesRun)) {
     runFrame();
     if (options.render) {
@@ -166,6 +188,7 @@ int runGame(const char* driverFileName, const RunOptions& options) {
     presentFrame(frame);
     recordFrame(recorder, frame);
     framesRun++;
+    updateFpsTitle(fpsTitle, framesRun);
     // What a frame logged is on disk even if the run is killed.
     if (FILE* log = logFile()) fflush(log);
   }

@@ -35,11 +35,13 @@ struct RunOptions {
   std::string loadStatePath;           // the run starts from this saved state
   std::string recordDirectory;         // frames written here as numbered PNG files
   int64_t recordEvery = 1;             // every how many frames one is written
+  bool showFps = false;                // frame rate in the window's title, once a second
   RunHooks hooks;
 };
 
 // ---- Board constants --------------------------------------------------------
 constexpr int32_t cyclesPerFrame = 204800;
+constexpr double boardFrameRate = 60.0;  // frames a second of the real board
 constexpr int32_t frameInterruptLevel = 1;
 constexpr int screenWidth = 496;
 constexpr int screenHeight = 480;

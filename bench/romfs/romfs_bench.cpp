@@ -2,7 +2,8 @@
 // against zlib's inflate, on the same 64 MiB of mixed content in the same
 // run, as one stream and as 64 members of 1 MiB; (2) the time to load a
 // 20 MiB ROM set from a zip archive of 40 deflated members through the ROM
-// lookup. Prints one line per figure; the best of several rounds counts.
+// lookup; (3) the time to load 4 KiB named by a zip bomb's member. Prints one
+// line per figure; the best of several rounds counts.
 #include <unistd.h>
 #include <zlib.h>
 
@@ -157,16 +158,53 @@ void throughput(const char* label, const Bytes& data, size_t memberSize, int lev
               mb / oursTime, mb / zlibTime, zlibTime / oursTime);
 }
 
+// A deflated member: its name, data, CRC-32 and size.
+struct Packed {
+  std::string name;
+  Bytes packed;
+  uint32_t crc;
+  uint32_t size;
+};
+
+Packed packedMember(const std::string& name, const Bytes& data) {
+  return {name, deflateRaw(data.data(), data.size(), 9),
+          static_cast<uint32_t>(crc32(0, data.data(), static_cast<uInt>(data.size()))),
+          static_cast<uint32_t>(data.size())};
+}
+
+// count zero bytes, deflated a mebibyte at a time so that they are never
+// held whole: a zip bomb's member.
+Packed zeroMember(const std::string& name, uint64_t count) {
+  z_stream z{};
+  deflateInit2(&z, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+  const Bytes piece(1 << 20, 0);
+  Bytes packed, chunk(1 << 16);
+  uLong crc = 0;
+  for (uint64_t left = count;;) {
+    const uInt n = static_cast<uInt>(std::min<uint64_t>(left, piece.size()));
+    left -= n;
+    crc = crc32(crc, piece.data(), n);
+    z.next_in = const_cast<Bytef*>(piece.data());
+    z.avail_in = n;
+    do {
+      z.next_out = chunk.data();
+      z.avail_out = static_cast<uInt>(chunk.size());
+      deflate(&z, left != 0 ? Z_NO_FLUSH : Z_FINISH);
+      packed.insert(packed.end(), chunk.data(), chunk.data() + (chunk.size() - z.avail_out));
+    } while (z.avail_out == 0);
+    if (left == 0) break;
+  }
+  deflateEnd(&z);
+  return {name, packed, static_cast<uint32_t>(crc), static_cast<uint32_t>(count)};
+}
+
 // A stored-free zip of deflated members, written as the ROM lookup reads it.
-Bytes zipOf(const std::vector<std::pair<std::string, Bytes>>& members) {
+Bytes zipOf(const std::vector<Packed>& members) {
   Bytes file, dir;
   auto put = [](Bytes& b, uint32_t v, int n) {
     for (int i = 0; i < n; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
   };
-  for (const auto& [name, data] : members) {
-    const Bytes packed = deflateRaw(data.data(), data.size(), 9);
-    const uint32_t crc =
-        static_cast<uint32_t>(crc32(0, data.data(), static_cast<uInt>(data.size())));
+  for (const auto& [name, packed, crc, size] : members) {
     const uint32_t offset = static_cast<uint32_t>(file.size());
     for (Bytes* b : {&file, &dir}) {
       const bool central = b == &dir;
@@ -178,7 +216,7 @@ Bytes zipOf(const std::vector<std::pair<std::string, Bytes>>& members) {
       put(*b, 0, 4);
       put(*b, crc, 4);
       put(*b, static_cast<uint32_t>(packed.size()), 4);
-      put(*b, static_cast<uint32_t>(data.size()), 4);
+      put(*b, size, 4);
       put(*b, static_cast<uint32_t>(name.size()), 2);
       put(*b, 0, 2);
       if (central) {
@@ -204,22 +242,33 @@ Bytes zipOf(const std::vector<std::pair<std::string, Bytes>>& members) {
   return file;
 }
 
-void romSetLoad() {
-  constexpr int memberCount = 40;
-  constexpr size_t memberSize = 512 * 1024;  // 40 x 512 KiB = 20 MiB
-  namespace fs = std::filesystem;
+namespace fs = std::filesystem;
+
+// The archive written as the set's in a new directory that every ROM
+// directory names.
+fs::path romSetIn(const Bytes& zip, const char* set) {
   const fs::path dir = fs::temp_directory_path() / ("sb_romfs_bench_" + std::to_string(getpid()));
   fs::create_directories(dir);
-  std::vector<std::pair<std::string, Bytes>> members;
-  for (int i = 0; i < memberCount; ++i)
-    members.push_back({"rom" + std::to_string(i) + ".bin", mixedContent(memberSize, 100 + i)});
-  const Bytes zip = zipOf(members);
-  FILE* f = std::fopen((dir / "benchset.zip").c_str(), "wb");
+  FILE* f = std::fopen((dir / (std::string(set) + ".zip")).c_str(), "wb");
   std::fwrite(zip.data(), 1, zip.size(), f);
   std::fclose(f);
   settings.Romdir = settings.AlternateRomdir1 = settings.AlternateRomdir2 =
       settings.AlternateRomdir3 = dir.string() + "/";
-  setRomSetDirectory("benchset");
+  setRomSetDirectory(set);
+  return dir;
+}
+
+void romSetLoad() {
+  constexpr int memberCount = 40;
+  constexpr size_t memberSize = 512 * 1024;  // 40 x 512 KiB = 20 MiB
+  std::vector<std::pair<std::string, Bytes>> members;
+  std::vector<Packed> packed;
+  for (int i = 0; i < memberCount; ++i) {
+    members.push_back({"rom" + std::to_string(i) + ".bin", mixedContent(memberSize, 100 + i)});
+    packed.push_back(packedMember(members.back().first, members.back().second));
+  }
+  const Bytes zip = zipOf(packed);
+  const fs::path dir = romSetIn(zip, "benchset");
   double best = 1e30;
   for (int round = 0; round < 5; ++round) {
     const auto start = Clock::now();
@@ -238,6 +287,29 @@ void romSetLoad() {
               20.0 * 1048576.0 / 1e6 / best);
 }
 
+// Zip bombs named by a load that asks for 4 KiB: a member of 1 GiB of zeros
+// (1032 times its packed size passes as Deflate's most), and one of the
+// largest size a member can claim.
+void zipBombs() {
+  for (uint64_t count : {uint64_t{1} << 30, uint64_t{0xFFFFFFFF}}) {
+    const Bytes zip = zipOf({zeroMember("bomb.bin", count)});
+    const fs::path dir = romSetIn(zip, "bomb");
+    double best = 1e30;
+    for (int round = 0; round < 5; ++round) {
+      const auto start = Clock::now();
+      if (!loadRomFile("bomb.bin", 4096)) {
+        std::fprintf(stderr, "bomb.bin did not load\n");
+        std::exit(1);
+      }
+      best = std::min(best, seconds(start, Clock::now()));
+    }
+    fs::remove_all(dir);
+    std::printf("Zip bomb of %.0f MiB of zeros in a %.1f MiB zip, 4 KiB asked: %.2f ms\n",
+                static_cast<double>(count) / 1048576.0, static_cast<double>(zip.size()) / 1048576.0,
+                best * 1000.0);
+  }
+}
+
 }  // namespace
 
 int main() {
@@ -248,5 +320,6 @@ int main() {
   throughput("64 MiB mixed, 64 members of 1 MiB", data, 1u << 20, 9);
   throughput("64 MiB mixed, 64 members of 1 MiB", data, 1u << 20, 1);
   romSetLoad();
+  zipBombs();
   return 0;
 }

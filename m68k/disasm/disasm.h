@@ -23,12 +23,15 @@ int disassemble68k(const uint16_t* words, char* out, uint32_t address);
 // word at all the line is "???" and the length 2, so a listing still advances.
 int disassemble68kBounded(const uint16_t* words, size_t wordCount, char* out, uint32_t address);
 
+// The text of one operand, held by value.
+struct OperandText {
+  char text[80];
+};
+
 // Operand text of a 6-bit effective-address field (mode in bits 5-3,
 // register in bits 2-0); ext points at the next unread extension word; size
 // 1 byte, 2 word, else long. Stores the extension bytes used (0, 2 or 4).
-// The text lives in one of two buffers used in turn: it stays valid until the
-// second call after this one.
-const char* formatEffectiveAddress(int field, const uint16_t* ext, int size, int* extensionBytes);
+OperandText formatEffectiveAddress(int field, const uint16_t* ext, int size, int* extensionBytes);
 
 // Append a MOVEM register list at out and return the position after it (the
 // list is terminated there). At most registerListSize bytes are written.

@@ -1,41 +1,37 @@
-// The instruction table: every opcode word bound, through the first row of
-// its pattern, to the handler that composes its line.
+// Line composers for the rows of the 68000 opcode map: every opcode word is
+// bound, through the first row that claims it, to the composer of its family.
 #include <array>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 
 #include "m68k/disasm/disasm.h"
 #include "m68k/disasm/operands.h"
+#include "m68k/opcodes.h"
 
 namespace {
 
-struct Row;
+using m68k::Family;
+using m68k::OpcodeRow;
+
+struct Composer;
 
 // One instruction being decoded.
 struct Decoding {
   uint16_t opcode;
   WordReader words;  // the extension words after the opcode
   uint32_t address;
-  const Row& row;
+  const OpcodeRow& row;
+  const Composer& composer;
   char* out;
 };
 
 using Handler = void (*)(Decoding&);
 
-constexpr int unsized = -1;
-
-// A row of the table: an opcode pattern drawn from bit 15 down ('0' and '1'
-// fixed, any other letter a field bit, blanks ignored), its handler, the
-// mnemonic, the operand size (0: taken from the size field in bits 7-6, whose
-// suffix is then appended; `unsized` for operations without one) and, for
-// some handlers, a fixed operand text or operand format.
-struct Row {
-  const char* pattern;
+// A family's composer, with a fixed operand text or operand format for some.
+struct Composer {
+  Family family;
   Handler handler;
-  const char* name = nullptr;
-  int size = 0;
   const char* text = nullptr;
 };
 
@@ -89,11 +85,20 @@ ExtensionRegister extensionRegister(uint16_t extension) {
   return {extension & 0x8000 ? 'A' : 'D', extension >> 12 & 7};
 }
 
+// Rows with a size field take their size, and the suffix, from it.
+bool sized(const Decoding& d) {
+  return m68k::hasField(d.row, 's');
+}
 int rowSize(const Decoding& d) {
-  return d.row.size ? d.row.size : sizeBytes[sizeField(d.opcode)];
+  return sized(d) ? sizeBytes[sizeField(d.opcode)] : d.row.size;
 }
 const char* rowSuffix(const Decoding& d) {
-  return d.row.size ? "" : sizeSuffix[sizeField(d.opcode)];
+  return sized(d) ? sizeSuffix[sizeField(d.opcode)] : "";
+}
+
+// The instruction's effective-address operand, its extensions read in turn.
+OperandText operand(Decoding& d, int size) {
+  return formatOperand(eaField(d.opcode), d.words, size);
 }
 
 // ---- Composing the line -------------------------------------------------------
@@ -119,7 +124,7 @@ __attribute__((format(printf, 4, 5))) void emit(Decoding& d, const char* mnemoni
 __attribute__((format(printf, 2, 3))) void emitRow(Decoding& d, const char* operands, ...) {
   va_list args;
   va_start(args, operands);
-  emitList(d, d.row.name, rowSuffix(d), operands, args);
+  emitList(d, d.row.mnemonic, rowSuffix(d), operands, args);
   va_end(args);
 }
 
@@ -128,7 +133,7 @@ void dataWord(Decoding& d) {
 }
 
 void bare(Decoding& d) {
-  snprintf(d.out, disasmLineSize, "%s", d.row.name);
+  snprintf(d.out, disasmLineSize, "%s", d.row.mnemonic);
 }
 
 // STOP's immediate word is consumed, not shown.
@@ -140,20 +145,20 @@ void stop(Decoding& d) {
 // ---- Line 0 -------------------------------------------------------------------
 void immediateToEa(Decoding& d) {
   uint32_t value = readImmediate(d.words, rowSize(d));
-  emitRow(d, "#$%X,%s", value, formatOperand(eaField(d.opcode), d.words, rowSize(d)));
+  emitRow(d, "#$%X,%s", value, operand(d, rowSize(d)).text);
 }
 
 void immediateToStatus(Decoding& d) {
-  emitRow(d, "#$%X,%s", readImmediate(d.words, d.row.size), d.row.text);
+  emitRow(d, "#$%X,%s", readImmediate(d.words, d.row.size), d.composer.text);
 }
 
 void bitNumberToEa(Decoding& d) {
   unsigned bit = d.words.next() & 0xFF;
-  emitRow(d, "#$%X,%s", bit, formatOperand(eaField(d.opcode), d.words, wordSize));
+  emitRow(d, "#$%X,%s", bit, operand(d, wordSize).text);
 }
 
 void bitRegisterToEa(Decoding& d) {
-  emitRow(d, "D%d,%s", regX(d.opcode), formatOperand(eaField(d.opcode), d.words, wordSize));
+  emitRow(d, "D%d,%s", regX(d.opcode), operand(d, wordSize).text);
 }
 
 // MOVEP: bit 7 direction (1 register to memory), bit 6 size (1 long).
@@ -161,9 +166,9 @@ void movep(Decoding& d) {
   unsigned displacement = d.words.next();
   const char* suffix = d.opcode & 0x40 ? ".L" : ".W";
   if (d.opcode & 0x80) {
-    emit(d, d.row.name, suffix, "D%d,($%X,A%d)", regX(d.opcode), displacement, regY(d.opcode));
+    emit(d, d.row.mnemonic, suffix, "D%d,($%X,A%d)", regX(d.opcode), displacement, regY(d.opcode));
   } else {
-    emit(d, d.row.name, suffix, "($%X,A%d),D%d", displacement, regY(d.opcode), regX(d.opcode));
+    emit(d, d.row.mnemonic, suffix, "($%X,A%d),D%d", displacement, regY(d.opcode), regX(d.opcode));
   }
 }
 
@@ -171,11 +176,11 @@ void movep(Decoding& d) {
 void moves(Decoding& d) {
   uint16_t extension = d.words.next();
   ExtensionRegister reg = extensionRegister(extension);
-  const char* ea = formatOperand(eaField(d.opcode), d.words, rowSize(d));
+  const OperandText ea = operand(d, rowSize(d));
   if (extension & 0x0800) {
-    emitRow(d, "%c%d,%s", reg.kind, reg.number, ea);
+    emitRow(d, "%c%d,%s", reg.kind, reg.number, ea.text);
   } else {
-    emitRow(d, "%s,%c%d", ea, reg.kind, reg.number);
+    emitRow(d, "%s,%c%d", ea.text, reg.kind, reg.number);
   }
 }
 
@@ -183,49 +188,48 @@ void moves(Decoding& d) {
 // The destination field has its register in bits 11-9 and its mode in 8-6.
 void move(Decoding& d) {
   int destination = (d.opcode >> 3 & 0x38) | regX(d.opcode);
-  if (destination >> 3 == 7 && (destination & 7) >= 2) return dataWord(d);
-  const char* source = formatOperand(eaField(d.opcode), d.words, d.row.size);
-  emitRow(d, "%s,%s", source, formatOperand(destination, d.words, d.row.size));
+  const OperandText source = operand(d, d.row.size);
+  emitRow(d, "%s,%s", source.text, formatOperand(destination, d.words, d.row.size).text);
 }
 
 // ---- Operand shapes shared by several lines ------------------------------------
 void ea(Decoding& d) {
-  emitRow(d, "%s", formatOperand(eaField(d.opcode), d.words, rowSize(d)));
+  emitRow(d, "%s", operand(d, rowSize(d)).text);
 }
 
 void eaToDataX(Decoding& d) {
-  emitRow(d, "%s,D%d", formatOperand(eaField(d.opcode), d.words, rowSize(d)), regX(d.opcode));
+  emitRow(d, "%s,D%d", operand(d, rowSize(d)).text, regX(d.opcode));
 }
 
 void eaToAddressX(Decoding& d) {
-  emitRow(d, "%s,A%d", formatOperand(eaField(d.opcode), d.words, rowSize(d)), regX(d.opcode));
+  emitRow(d, "%s,A%d", operand(d, rowSize(d)).text, regX(d.opcode));
 }
 
 void dataXToEa(Decoding& d) {
-  emitRow(d, "D%d,%s", regX(d.opcode), formatOperand(eaField(d.opcode), d.words, rowSize(d)));
+  emitRow(d, "D%d,%s", regX(d.opcode), operand(d, rowSize(d)).text);
 }
 
 void statusToEa(Decoding& d) {
-  emitRow(d, "%s,%s", d.row.text, formatOperand(eaField(d.opcode), d.words, d.row.size));
+  emitRow(d, "%s,%s", d.composer.text, operand(d, d.row.size).text);
 }
 
 void eaToStatus(Decoding& d) {
-  emitRow(d, "%s,%s", formatOperand(eaField(d.opcode), d.words, d.row.size), d.row.text);
+  emitRow(d, "%s,%s", operand(d, d.row.size).text, d.composer.text);
 }
 
 // The row's text is the operand format; y is named first (ABCD, ADDX, CMPM).
 void registersYX(Decoding& d) {
-  emitRow(d, d.row.text, regY(d.opcode), regX(d.opcode));
+  emitRow(d, d.composer.text, regY(d.opcode), regX(d.opcode));
 }
 
 // x is named first (EXG).
 void registersXY(Decoding& d) {
-  emitRow(d, d.row.text, regX(d.opcode), regY(d.opcode));
+  emitRow(d, d.composer.text, regX(d.opcode), regY(d.opcode));
 }
 
 // The row's text is the operand format of register y (SWAP, EXT, UNLK, USP).
 void registerY(Decoding& d) {
-  emitRow(d, d.row.text, regY(d.opcode));
+  emitRow(d, d.composer.text, regY(d.opcode));
 }
 
 // ---- Line 4 -------------------------------------------------------------------
@@ -246,16 +250,16 @@ void movemToMemory(Decoding& d) {
   } else {
     formatRegisterList(list, mask);
   }
-  emit(d, d.row.name, movemSuffix(d.opcode), "%s,%s", list,
-       formatOperand(eaField(d.opcode), d.words, movemSize(d.opcode)));
+  emit(d, d.row.mnemonic, movemSuffix(d.opcode), "%s,%s", list,
+       operand(d, movemSize(d.opcode)).text);
 }
 
 void movemToRegisters(Decoding& d) {
   uint16_t mask = d.words.next();
   char list[registerListSize];
   formatRegisterList(list, mask);
-  emit(d, d.row.name, movemSuffix(d.opcode), "%s,%s",
-       formatOperand(eaField(d.opcode), d.words, movemSize(d.opcode)), list);
+  emit(d, d.row.mnemonic, movemSuffix(d.opcode), "%s,%s", operand(d, movemSize(d.opcode)).text,
+       list);
 }
 
 void trap(Decoding& d) {
@@ -282,12 +286,12 @@ void movecFromRegister(Decoding& d) {
 // ADDQ/SUBQ data in bits 11-9, 0 meaning 8.
 void quickToEa(Decoding& d) {
   int data = regX(d.opcode) ? regX(d.opcode) : 8;
-  emitRow(d, "#%d,%s", data, formatOperand(eaField(d.opcode), d.words, rowSize(d)));
+  emitRow(d, "#%d,%s", data, operand(d, rowSize(d)).text);
 }
 
 void decrementAndBranch(Decoding& d) {
   char mnemonic[8];
-  snprintf(mnemonic, sizeof mnemonic, "DB%s", conditionNames[condition(d.opcode)]);
+  snprintf(mnemonic, sizeof mnemonic, "%s%s", d.row.mnemonic, conditionNames[condition(d.opcode)]);
   char target[branchOperandSize];
   formatBranchOperand(target, d.address, static_cast<int16_t>(d.words.next()));
   emit(d, mnemonic, "", "D%d,%s", regY(d.opcode), target);
@@ -295,8 +299,8 @@ void decrementAndBranch(Decoding& d) {
 
 void setOnCondition(Decoding& d) {
   char mnemonic[8];
-  snprintf(mnemonic, sizeof mnemonic, "S%s", conditionNames[condition(d.opcode)]);
-  emit(d, mnemonic, ".B", "%s", formatOperand(eaField(d.opcode), d.words, byteSize));
+  snprintf(mnemonic, sizeof mnemonic, "%s%s", d.row.mnemonic, conditionNames[condition(d.opcode)]);
+  emit(d, mnemonic, ".B", "%s", operand(d, byteSize).text);
 }
 
 // Conditions 0 and 1 are BRA and BSR; a zero displacement byte announces a
@@ -341,213 +345,100 @@ void shiftRegister(Decoding& d) {
 
 // Memory forms shift one word by one bit.
 void shiftMemory(Decoding& d) {
-  emitRow(d, "#1,%s", formatOperand(eaField(d.opcode), d.words, wordSize));
+  emitRow(d, "#1,%s", operand(d, wordSize).text);
 }
 
-// ---- The table ----------------------------------------------------------------
-// The first row whose pattern matches an opcode word decodes it; words that
-// no row matches (lines A and F among them) are data.
-// Letters: s size, t bit operation / MOVEP form, M R effective address,
-// x y registers, c condition, q quick data, d direction, i count kind,
-// w MOVEM size, v vector, n MOVEQ data.
-constexpr Row rows[] = {
-    // Line 0: immediates to CCR and SR, bit operations, MOVEP, MOVES
-    {"0000 0000 0011 1100", immediateToStatus, "ORI", byteSize, "CCR"},
-    {"0000 0000 0111 1100", immediateToStatus, "ORI", wordSize, "SR"},
-    {"0000 0010 0011 1100", immediateToStatus, "ANDI", byteSize, "CCR"},
-    {"0000 0010 0111 1100", immediateToStatus, "ANDI", wordSize, "SR"},
-    {"0000 1010 0011 1100", immediateToStatus, "EORI", byteSize, "CCR"},
-    {"0000 1010 0111 1100", immediateToStatus, "EORI", wordSize, "SR"},
-    {"0000 1000 00MM MRRR", bitNumberToEa, "BTST", wordSize},
-    {"0000 1000 01MM MRRR", bitNumberToEa, "BCHG", wordSize},
-    {"0000 1000 10MM MRRR", bitNumberToEa, "BCLR", wordSize},
-    {"0000 1000 11MM MRRR", bitNumberToEa, "BSET", wordSize},
-    {"0000 xxx1 tt00 1yyy", movep, "MOVEP"},
-    {"0000 xxx1 00MM MRRR", bitRegisterToEa, "BTST", wordSize},
-    {"0000 xxx1 01MM MRRR", bitRegisterToEa, "BCHG", wordSize},
-    {"0000 xxx1 10MM MRRR", bitRegisterToEa, "BCLR", wordSize},
-    {"0000 xxx1 11MM MRRR", bitRegisterToEa, "BSET", wordSize},
-    {"0000 xxx0 11MM MRRR", dataWord},
-    {"0000 0000 ssMM MRRR", immediateToEa, "ORI"},
-    {"0000 0010 ssMM MRRR", immediateToEa, "ANDI"},
-    {"0000 0100 ssMM MRRR", immediateToEa, "SUBI"},
-    {"0000 0110 ssMM MRRR", immediateToEa, "ADDI"},
-    {"0000 1010 ssMM MRRR", immediateToEa, "EORI"},
-    {"0000 1100 ssMM MRRR", immediateToEa, "CMPI"},
-    {"0000 1110 ssMM MRRR", moves, "MOVES"},
-
-    // Lines 1 to 3: MOVE (1 byte, 3 word, 2 long); no byte MOVEA
-    {"0001 xxx0 01MM MRRR", dataWord},
-    {"0011 xxx0 01MM MRRR", eaToAddressX, "MOVEA.W", wordSize},
-    {"0010 xxx0 01MM MRRR", eaToAddressX, "MOVEA.L", longSize},
-    {"0001 xxxm mmMM MRRR", move, "MOVE.B", byteSize},
-    {"0011 xxxm mmMM MRRR", move, "MOVE.W", wordSize},
-    {"0010 xxxm mmMM MRRR", move, "MOVE.L", longSize},
-
-    // Line 4
-    {"0100 0000 11MM MRRR", statusToEa, "MOVE", wordSize, "SR"},
-    {"0100 0010 11MM MRRR", statusToEa, "MOVE", wordSize, "CCR"},
-    {"0100 0100 11MM MRRR", eaToStatus, "MOVE", wordSize, "CCR"},
-    {"0100 0110 11MM MRRR", eaToStatus, "MOVE", wordSize, "SR"},
-    {"0100 0000 ssMM MRRR", ea, "NEGX"},
-    {"0100 0010 ssMM MRRR", ea, "CLR"},
-    {"0100 0100 ssMM MRRR", ea, "NEG"},
-    {"0100 0110 ssMM MRRR", ea, "NOT"},
-    {"0100 1000 00MM MRRR", ea, "NBCD.B", byteSize},
-    {"0100 1000 0100 0yyy", registerY, "SWAP", wordSize, "D%d"},
-    {"0100 1000 01MM MRRR", ea, "PEA", longSize},
-    {"0100 1000 1000 0yyy", registerY, "EXT.W", wordSize, "D%d"},
-    {"0100 1000 1100 0yyy", registerY, "EXT.L", longSize, "D%d"},
-    {"0100 1000 1wMM MRRR", movemToMemory, "MOVEM"},
-    {"0100 1100 1wMM MRRR", movemToRegisters, "MOVEM"},
-    {"0100 1010 11MM MRRR", ea, "TAS.B", byteSize},
-    {"0100 1010 ssMM MRRR", ea, "TST"},
-    {"0100 xxx1 10MM MRRR", eaToDataX, "CHK.W", wordSize},
-    {"0100 xxx1 11MM MRRR", eaToAddressX, "LEA", longSize},
-    {"0100 1110 0100 vvvv", trap, "TRAP", unsized},
-    {"0100 1110 0101 0yyy", link, "LINK", wordSize},
-    {"0100 1110 0101 1yyy", registerY, "UNLK", longSize, "A%d"},
-    {"0100 1110 0110 0yyy", registerY, "MOVE", longSize, "A%d,USP"},
-    {"0100 1110 0110 1yyy", registerY, "MOVE", longSize, "USP,A%d"},
-    {"0100 1110 0111 0000", bare, "RESET"},
-    {"0100 1110 0111 0001", bare, "NOP"},
-    {"0100 1110 0111 0010", stop, "STOP"},
-    {"0100 1110 0111 0011", bare, "RTE"},
-    {"0100 1110 0111 0101", bare, "RTS"},
-    {"0100 1110 0111 0110", bare, "TRAPV"},
-    {"0100 1110 0111 0111", bare, "RTR"},
-    {"0100 1110 0111 1010", movecToRegister, "MOVEC", longSize},
-    {"0100 1110 0111 1011", movecFromRegister, "MOVEC", longSize},
-    {"0100 1110 10MM MRRR", ea, "JSR", longSize},
-    {"0100 1110 11MM MRRR", ea, "JMP", longSize},
-
-    // Line 5: DBcc and Scc in the size-11 slot, ADDQ and SUBQ
-    {"0101 cccc 1100 1yyy", decrementAndBranch},
-    {"0101 cccc 11MM MRRR", setOnCondition},
-    {"0101 qqq0 ssMM MRRR", quickToEa, "ADDQ"},
-    {"0101 qqq1 ssMM MRRR", quickToEa, "SUBQ"},
-
-    // Lines 6 and 7
-    {"0110 cccc nnnn nnnn", branch},
-    {"0111 xxx0 nnnn nnnn", moveQuick, "MOVEQ", longSize},
-
-    // Line 8
-    {"1000 xxx0 11MM MRRR", eaToDataX, "DIVU.W", wordSize},
-    {"1000 xxx1 11MM MRRR", eaToDataX, "DIVS.W", wordSize},
-    {"1000 xxx1 0000 0yyy", registersYX, "SBCD.B", byteSize, "D%d,D%d"},
-    {"1000 xxx1 0000 1yyy", registersYX, "SBCD.B", byteSize, "-(A%d),-(A%d)"},
-    {"1000 xxx0 ssMM MRRR", eaToDataX, "OR"},
-    {"1000 xxx1 ssMM MRRR", dataXToEa, "OR"},
-
-    // Line 9
-    {"1001 xxx0 11MM MRRR", eaToAddressX, "SUBA.W", wordSize},
-    {"1001 xxx1 11MM MRRR", eaToAddressX, "SUBA.L", longSize},
-    {"1001 xxx1 ss00 0yyy", registersYX, "SUBX", 0, "D%d,D%d"},
-    {"1001 xxx1 ss00 1yyy", registersYX, "SUBX", 0, "-(A%d),-(A%d)"},
-    {"1001 xxx0 ssMM MRRR", eaToDataX, "SUB"},
-    {"1001 xxx1 ssMM MRRR", dataXToEa, "SUB"},
-
-    // Line B
-    {"1011 xxx0 11MM MRRR", eaToAddressX, "CMPA.W", wordSize},
-    {"1011 xxx1 11MM MRRR", eaToAddressX, "CMPA.L", longSize},
-    {"1011 xxx1 ss00 1yyy", registersYX, "CMPM", 0, "(A%d)+,(A%d)+"},
-    {"1011 xxx0 ssMM MRRR", eaToDataX, "CMP"},
-    {"1011 xxx1 ssMM MRRR", dataXToEa, "EOR"},
-
-    // Line C
-    {"1100 xxx0 11MM MRRR", eaToDataX, "MULU.W", wordSize},
-    {"1100 xxx1 11MM MRRR", eaToDataX, "MULS.W", wordSize},
-    {"1100 xxx1 0000 0yyy", registersYX, "ABCD.B", byteSize, "D%d,D%d"},
-    {"1100 xxx1 0000 1yyy", registersYX, "ABCD.B", byteSize, "-(A%d),-(A%d)"},
-    {"1100 xxx1 0100 0yyy", registersXY, "EXG", longSize, "D%d,D%d"},
-    {"1100 xxx1 0100 1yyy", registersXY, "EXG", longSize, "A%d,A%d"},
-    {"1100 xxx1 1000 1yyy", registersXY, "EXG", longSize, "D%d,A%d"},
-    {"1100 xxx0 ssMM MRRR", eaToDataX, "AND"},
-    {"1100 xxx1 ssMM MRRR", dataXToEa, "AND"},
-
-    // Line D
-    {"1101 xxx0 11MM MRRR", eaToAddressX, "ADDA.W", wordSize},
-    {"1101 xxx1 11MM MRRR", eaToAddressX, "ADDA.L", longSize},
-    {"1101 xxx1 ss00 0yyy", registersYX, "ADDX", 0, "D%d,D%d"},
-    {"1101 xxx1 ss00 1yyy", registersYX, "ADDX", 0, "-(A%d),-(A%d)"},
-    {"1101 xxx0 ssMM MRRR", eaToDataX, "ADD"},
-    {"1101 xxx1 ssMM MRRR", dataXToEa, "ADD"},
-
-    // Line E: memory forms (one word, one bit), then register forms
-    {"1110 1ttd 11MM MRRR", dataWord},
-    {"1110 0000 11MM MRRR", shiftMemory, "ASR.W", wordSize},
-    {"1110 0001 11MM MRRR", shiftMemory, "ASL.W", wordSize},
-    {"1110 0010 11MM MRRR", shiftMemory, "LSR.W", wordSize},
-    {"1110 0011 11MM MRRR", shiftMemory, "LSL.W", wordSize},
-    {"1110 0100 11MM MRRR", shiftMemory, "ROXR.W", wordSize},
-    {"1110 0101 11MM MRRR", shiftMemory, "ROXL.W", wordSize},
-    {"1110 0110 11MM MRRR", shiftMemory, "ROR.W", wordSize},
-    {"1110 0111 11MM MRRR", shiftMemory, "ROL.W", wordSize},
-    {"1110 xxx0 ssi0 0yyy", shiftRegister, "ASR"},
-    {"1110 xxx1 ssi0 0yyy", shiftRegister, "ASL"},
-    {"1110 xxx0 ssi0 1yyy", shiftRegister, "LSR"},
-    {"1110 xxx1 ssi0 1yyy", shiftRegister, "LSL"},
-    {"1110 xxx0 ssi1 0yyy", shiftRegister, "ROXR"},
-    {"1110 xxx1 ssi1 0yyy", shiftRegister, "ROXL"},
-    {"1110 xxx0 ssi1 1yyy", shiftRegister, "ROR"},
-    {"1110 xxx1 ssi1 1yyy", shiftRegister, "ROL"},
+// ---- The composers, by family --------------------------------------------------
+constexpr Composer composers[] = {
+    {Family::kImmediateToCcr, immediateToStatus, "CCR"},
+    {Family::kImmediateToSr, immediateToStatus, "SR"},
+    {Family::kBitStatic, bitNumberToEa},
+    {Family::kBitDynamic, bitRegisterToEa},
+    {Family::kMovepToRegister, movep},
+    {Family::kMovepToMemory, movep},
+    {Family::kImmediateToEa, immediateToEa},
+    {Family::kMoveAddress, eaToAddressX},
+    {Family::kMove, move},
+    {Family::kMoveFromSr, statusToEa, "SR"},
+    {Family::kMoveToCcr, eaToStatus, "CCR"},
+    {Family::kMoveToSr, eaToStatus, "SR"},
+    {Family::kUnary, ea},
+    {Family::kNbcd, ea},
+    {Family::kSwap, registerY, "D%d"},
+    {Family::kPea, ea},
+    {Family::kExt, registerY, "D%d"},
+    {Family::kMovemToMemory, movemToMemory},
+    {Family::kMovemToRegisters, movemToRegisters},
+    {Family::kTas, ea},
+    {Family::kChk, eaToDataX},
+    {Family::kLea, eaToAddressX},
+    {Family::kTrap, trap},
+    {Family::kLink, link},
+    {Family::kUnlk, registerY, "A%d"},
+    {Family::kMoveToUsp, registerY, "A%d,USP"},
+    {Family::kMoveFromUsp, registerY, "USP,A%d"},
+    {Family::kReset, bare},
+    {Family::kNop, bare},
+    {Family::kStop, stop},
+    {Family::kRte, bare},
+    {Family::kRts, bare},
+    {Family::kTrapv, bare},
+    {Family::kRtr, bare},
+    {Family::kJsr, ea},
+    {Family::kJmp, ea},
+    {Family::kDbcc, decrementAndBranch},
+    {Family::kScc, setOnCondition},
+    {Family::kQuick, quickToEa},
+    {Family::kBsr, branch},
+    {Family::kBcc, branch},
+    {Family::kMoveq, moveQuick},
+    {Family::kDivide, eaToDataX},
+    {Family::kMultiply, eaToDataX},
+    {Family::kBcdRegister, registersYX, "D%d,D%d"},
+    {Family::kBcdMemory, registersYX, "-(A%d),-(A%d)"},
+    {Family::kLogicToRegister, eaToDataX},
+    {Family::kLogicToEa, dataXToEa},
+    {Family::kArithAddress, eaToAddressX},
+    {Family::kExtendedRegister, registersYX, "D%d,D%d"},
+    {Family::kExtendedMemory, registersYX, "-(A%d),-(A%d)"},
+    {Family::kArithToRegister, eaToDataX},
+    {Family::kArithToMemory, dataXToEa},
+    {Family::kCmpm, registersYX, "(A%d)+,(A%d)+"},
+    {Family::kExgData, registersXY, "D%d,D%d"},
+    {Family::kExgAddress, registersXY, "A%d,A%d"},
+    {Family::kExgDataAddress, registersXY, "D%d,A%d"},
+    {Family::kShiftMemory, shiftMemory},
+    {Family::kShiftByCount, shiftRegister},
+    {Family::kShiftByRegister, shiftRegister},
+    {Family::kIllegal, dataWord},
+    {Family::kException, dataWord},
+    {Family::kMoves, moves},
+    {Family::kMoveFromCcr, statusToEa, "CCR"},
+    {Family::kMovecToRegister, movecToRegister},
+    {Family::kMovecFromRegister, movecFromRegister},
 };
-constexpr size_t rowCount = sizeof rows / sizeof rows[0];
-constexpr Row dataRow{"---- ---- ---- ----", dataWord};
-
-struct Pattern {
-  uint16_t mask;
-  uint16_t value;
-  bool wellFormed;
-};
-
-constexpr Pattern parsePattern(const char* text) {
-  Pattern p{0, 0, true};
-  int bits = 0;
-  for (; *text; text++) {
-    if (*text == ' ') continue;
-    p.mask = static_cast<uint16_t>(p.mask << 1);
-    p.value = static_cast<uint16_t>(p.value << 1);
-    if (*text == '0' || *text == '1') p.mask |= 1;
-    if (*text == '1') p.value |= 1;
-    bits++;
+constexpr bool inFamilyOrder() {
+  for (size_t i = 0; i < sizeof composers / sizeof composers[0]; i++) {
+    if (size_t(composers[i].family) != i) return false;
   }
-  p.wellFormed = bits == 16;
-  return p;
+  return sizeof composers / sizeof composers[0] == size_t(Family::kMovecFromRegister) + 1;
 }
+static_assert(inFamilyOrder(), "one composer for every family, in the families' order");
 
-constexpr bool allPatternsWellFormed() {
-  for (const Row& row : rows) {
-    if (!parsePattern(row.pattern).wellFormed) return false;
-  }
-  return true;
-}
-static_assert(allPatternsWellFormed(), "every opcode pattern has 16 bits");
-static_assert(rowCount < 255, "row indices fit a byte");
-
-constexpr uint8_t dataRowIndex = 255;
-
-// Row index of every opcode word, bound once: rows are laid down from the
-// last to the first, each over the words its free bits reach, so that the
-// first matching row is the one left.
+// Row of every opcode word, bound once through the opcode map's binder; the
+// disassembler shows any addressing mode, so it takes every mode field.
 std::array<uint8_t, 65536> bindRows() {
   std::array<uint8_t, 65536> table;
-  table.fill(dataRowIndex);
-  for (size_t i = rowCount; i-- > 0;) {
-    Pattern p = parsePattern(rows[i].pattern);
-    uint16_t free = static_cast<uint16_t>(~p.mask);
-    for (uint16_t bits = free;; bits = (bits - 1) & free) {
-      table[p.value | bits] = static_cast<uint8_t>(i);
-      if (bits == 0) break;
-    }
-  }
+  table.fill(0xFF);
+  m68k::forEachOpcodeForm(false, m68k::kAnyFamily, [&](const m68k::OpcodeForm& form) {
+    m68k::claimOpcodeWords(form, table.data(), [](uint32_t) {});
+  });
   return table;
 }
 
-const Row& rowOf(uint16_t opcode) {
+const OpcodeRow& rowOf(uint16_t opcode) {
   static const std::array<uint8_t, 65536> table = bindRows();
-  uint8_t index = table[opcode];
-  return index == dataRowIndex ? dataRow : rows[index];
+  return m68k::kOpcodeRows[table[opcode]];
 }
 
 }  // namespace
@@ -557,8 +448,10 @@ int disassemble68kBounded(const uint16_t* words, size_t wordCount, char* out, ui
     snprintf(out, disasmLineSize, "???");
     return 2;
   }
-  Decoding d{words[0], WordReader{words + 1, wordCount - 1}, address, rowOf(words[0]), out};
-  d.row.handler(d);
+  const OpcodeRow& row = rowOf(words[0]);
+  const Composer& composer = composers[size_t(row.family)];
+  Decoding d{words[0], WordReader{words + 1, wordCount - 1}, address, row, composer, out};
+  composer.handler(d);
   if (d.words.overrun) {
     dataWord(d);
     return 2;

@@ -8,11 +8,7 @@
 
 namespace {
 
-// Two operand buffers used in turn, so that an instruction's source and
-// destination texts can both be held while its line is composed.
-constexpr size_t operandBufferSize = 80;
-char operandBuffers[2][operandBufferSize];
-int nextOperandBuffer = 0;
+constexpr size_t operandBufferSize = sizeof(OperandText::text);
 
 // A signed displacement as "$%X" or "-$%X" with its magnitude, followed by
 // the rest of the parenthesised operand.
@@ -96,9 +92,9 @@ uint32_t readImmediate(WordReader& words, int size) {
   return high << 16 | words.next();
 }
 
-const char* formatOperand(int field, WordReader& words, int size) {
-  char* text = operandBuffers[nextOperandBuffer];
-  nextOperandBuffer ^= 1;
+OperandText formatOperand(int field, WordReader& words, int size) {
+  OperandText out;
+  char* text = out.text;
   int mode = field >> 3 & 7;
   int reg = field & 7;
   char base[4];
@@ -129,12 +125,12 @@ const char* formatOperand(int field, WordReader& words, int size) {
       formatMode7(text, reg, words, size);
       break;
   }
-  return text;
+  return out;
 }
 
-const char* formatEffectiveAddress(int field, const uint16_t* ext, int size, int* extensionBytes) {
+OperandText formatEffectiveAddress(int field, const uint16_t* ext, int size, int* extensionBytes) {
   WordReader words{ext, SIZE_MAX};
-  const char* text = formatOperand(field, words, size);
+  const OperandText text = formatOperand(field, words, size);
   *extensionBytes = static_cast<int>(2 * words.used);
   return text;
 }

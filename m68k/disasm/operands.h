@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "m68k/disasm/disasm.h"
+
 // The extension words of one instruction, read in order. A read past the
 // words given yields 0 and marks the instruction as cut short, so nothing
 // outside them is ever touched.
@@ -29,8 +31,8 @@ constexpr int wordSize = 2;
 constexpr int longSize = 4;
 
 // Operand text of an effective-address field, its extension words taken from
-// the reader; the text is in one of the two alternating operand buffers.
-const char* formatOperand(int field, WordReader& words, int size);
+// the reader.
+OperandText formatOperand(int field, WordReader& words, int size);
 
 // Immediate value of an instruction of the given size: the low byte of one
 // word, one word, or two words high first.

@@ -1,80 +1,64 @@
-// The console over SDL's dummy video driver: window, frame buffer, keys.
+// The console over SDL's dummy video driver, and the PNG writer's files read
+// back with zlib.
 #include "console/console.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include "tests/support/png.h"
 
 namespace {
 
-class Console : public ::testing::Test {
- protected:
-  void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    setConsoleHeadless(false);
+using namespace support;
+
+TEST(Console, OptionsFrameBufferAndTheKeyThatEndsARun) {
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  const std::pair<const char*, int> options[] = {
+      {"DirectX", 1},      {"windowed output", 1}, {"fullscreen output", 1},
+      {"fixed window", 1}, {"center window", 1},   {"directx", 0},
+      {"vsync", 0}};
+  for (const auto& [name, known] : options) EXPECT_EQ(setConsoleOption(name), known) << name;
+  const std::vector<uint32_t> cleared(496 * 480);
+  for (const SDL_EventType type : {SDL_KEYDOWN, SDL_QUIT}) {
+    ASSERT_EQ(openConsole("test", 496, 480, false), 1);
+    EXPECT_TRUE(std::equal(cleared.begin(), cleared.end(), frameBuffer()));
+    std::fill_n(frameBuffer(), cleared.size(), 0x123456u);
+    presentFrame(frameBuffer());
+    EXPECT_FALSE(keyPending());
+    SDL_Event event{type};
+    ASSERT_EQ(SDL_PushEvent(&event), 1);
+    EXPECT_TRUE(keyPending() && keyPending());  // asking does not take the key
   }
-  void TearDown() override {
-    closeConsole();
-    setConsoleHeadless(false);
-  }
-};
-
-TEST_F(Console, AcceptsTheDisplayOptionNames) {
-  for (const char* name :
-       {"DirectX", "windowed output", "fullscreen output", "fixed window", "center window"}) {
-    EXPECT_EQ(setConsoleOption(name), 1) << name;
-  }
-  EXPECT_EQ(setConsoleOption("vsync"), 0);
-  EXPECT_EQ(setConsoleOption("directx"), 0);
-}
-
-TEST_F(Console, OpensAClearedFrameBufferAndEndsOnAKey) {
-  ASSERT_EQ(openConsole("Stonebreaker test", 496, 480, false), 1);
-  uint32_t* frame = frameBuffer();
-  ASSERT_NE(frame, nullptr);
-  for (int i = 0; i < 496 * 480; i++) ASSERT_EQ(frame[i], 0u) << i;
-  for (int i = 0; i < 496 * 480; i++) frame[i] = 0x00102030u + i;
-  presentFrame(frame);
-  EXPECT_FALSE(keyPending());
-  SDL_Event key{};
-  key.type = SDL_KEYDOWN;
-  key.key.keysym.sym = SDLK_SPACE;
-  key.key.keysym.scancode = SDL_SCANCODE_SPACE;
-  ASSERT_EQ(SDL_PushEvent(&key), 1);
-  EXPECT_TRUE(keyPending());
-  EXPECT_TRUE(keyPending());  // the key is not consumed by asking
-  closeConsole();
-
-  // A new run starts without a pending key and with a cleared frame.
-  ASSERT_EQ(openConsole("again", 496, 480, false), 1);
-  EXPECT_FALSE(keyPending());
-  EXPECT_EQ(frameBuffer()[1000], 0u);
-}
-
-TEST_F(Console, ClosingTheWindowEndsTheRun) {
-  ASSERT_EQ(openConsole("close", 496, 480, false), 1);
-  SDL_Event quit{};
-  quit.type = SDL_QUIT;
-  ASSERT_EQ(SDL_PushEvent(&quit), 1);
-  EXPECT_TRUE(keyPending());
-}
-
-TEST_F(Console, HeadlessOpensNoWindowButKeepsTheFrameBuffer) {
   setConsoleHeadless(true);
-  ASSERT_EQ(openConsole("headless", 496, 480, false), 1);
-  ASSERT_NE(frameBuffer(), nullptr);
-  frameBuffer()[0] = 0x123456;
-  presentFrame(frameBuffer());
+  EXPECT_EQ(openConsole("headless", 496, 480, false), 1);
   EXPECT_FALSE(keyPending());
   EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
+  setConsoleHeadless(false);
+  setenv("SDL_VIDEODRIVER", "none such", 1);
+  EXPECT_EQ(openConsole("no window", 496, 480, false), 0);
+  EXPECT_TRUE(std::equal(cleared.begin(), cleared.end(), frameBuffer()));  // still drawn into
+  EXPECT_TRUE(keyPending());                                               // the run ends at once
+  closeConsole();
 }
 
-TEST_F(Console, AWindowThatCannotOpenEndsTheRunAtOnce) {
-  setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
-  EXPECT_EQ(openConsole("none", 496, 480, false), 0);
-  EXPECT_NE(frameBuffer(), nullptr);  // still drawable
-  EXPECT_TRUE(keyPending());
+TEST(Png, ImagesReadBackThroughZlib) {
+  ScratchDir dir;
+  // The game's frame, the smallest image, a row one byte past a stored
+  // block, and a stream past the checksum's reduction interval.
+  for (const auto& [width, height] : {std::pair{496, 480}, {1, 1}, {21845, 1}, {7, 3121}}) {
+    std::vector<uint32_t> pixels(size_t(width) * height);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint32_t(i * 2654435761u) & 0xffffff;
+    ASSERT_EQ(writePng((dir / "a.png").c_str(), pixels.data(), width, height), 1);
+    int readWidth, readHeight;
+    EXPECT_EQ(readPng(dir.path / "a.png", readWidth, readHeight), pixels);
+    EXPECT_EQ(std::pair(readWidth, readHeight), std::pair(width, height));
+  }
+  uint32_t pixel = 0;
+  const std::string file = dir / "b.png", unwritable = dir / "no/b.png";
+  EXPECT_EQ(writePng(unwritable.c_str(), &pixel, 1, 1) + writePng(file.c_str(), nullptr, 1, 1) +
+                writePng(file.c_str(), &pixel, 0, 1) + writePng(file.c_str(), &pixel, 1, 0),
+            0);
+  EXPECT_FALSE(fs::exists(file));
 }
 
 }  // namespace

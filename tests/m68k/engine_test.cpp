@@ -1,712 +1,357 @@
-// The engine's rules: budgets, stopped and halted processors, reset,
-// exceptions, interrupts and their check points, trace, STOP, RESET, the
-// operations a memory handler may call mid-slice, context swaps and the
-// fetch-window rules.
+// The engine's rules that single-instruction vectors cannot show (budgets,
+// exception frames, interrupts, STOP, trace, RESET, handlers calling the core
+// mid-slice, fetch and data maps, reset, the opcode table) and real programs.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
+#include <vector>
 
-#include "rig.h"
+#include "m68k/cpu.h"
+#include "tests/support/m68k_program.h"
 
 namespace {
 
-constexpr uint16_t kNop = 0x4E71;
-constexpr uint32_t kCode = Rig::kCode;
+using support::M68kBoard;
+constexpr uint32_t kRam = M68kBoard::kRam, kStack = M68kBoard::kStack, kCode = M68kBoard::kCode;
+constexpr uint32_t kProbe = 0x200000, kTraceHandler = 0x3000;
+constexpr uint16_t kNop = 0x4E71, kStop = 0x4E72, kRte = 0x4E73;
+constexpr ProgramRegion kFetchEnd{cpuTableEnd, cpuTableEnd, 0};
+constexpr DataRegion kEnd = M68kBoard::kEnd;
+constexpr auto handlerOf = M68kBoard::handlerOf;
 
-// ---- budgets, stopped, halted ----
+// What the probe handler (reads at kProbe, or the RESET callback) saw.
+uint32_t seen[3];  // PC, count, trip
+int probeAction, stackWrites;
 
-TEST(Budget, OneCycleRunsExactlyOneInstruction) {
-  Rig rig;
-  rig.load({kNop, kNop, kNop});
-  EXPECT_EQ(rig.run(1), cpuExecBudgetUsed);
-  EXPECT_EQ(rig.context.pc, kCode + 2);
-  EXPECT_EQ(rig.context.cycleCount, 4u);
-}
-
-TEST(Budget, SliceOverrunsByTheLastInstruction) {
-  Rig rig;
-  rig.load({kNop, kNop, kNop});
-  EXPECT_EQ(rig.run(6), cpuExecBudgetUsed);
-  EXPECT_EQ(rig.context.pc, kCode + 4);
-  EXPECT_EQ(rig.context.cycleCount, 8u);
-}
-
-TEST(Budget, StoppedProcessorCountsItsWholeBudget) {
-  Rig rig;
-  rig.load({0x4E72, 0x2000});  // STOP #$2000
-  EXPECT_EQ(rig.run(100), cpuExecBudgetUsed);
-  EXPECT_EQ(rig.context.cycleCount, 100u);  // STOP ends the slice, the rest counts
-  EXPECT_EQ(rig.context.interrupts[0] & 1, 1);
-  EXPECT_EQ(rig.run(1000), cpuExecBudgetUsed);
-  EXPECT_EQ(rig.context.cycleCount, 1100u);
-  EXPECT_EQ(rig.context.pc, kCode + 4);
-}
-
-TEST(Reset, OddInitialPcHalts) {
-  Rig rig;
-  rig.setLong(4, 0x000401);
-  cpuInit();
-  EXPECT_EQ(rig.reset(), cpuResetOddVector);
-  cpuGetContext(&rig.context);
-  const uint32_t before = rig.context.cycleCount;
-  EXPECT_EQ(rig.run(1000), cpuExecHalted);
-  EXPECT_EQ(rig.context.cycleCount, before);
-  EXPECT_EQ(rig.context.pc, 0x401u);
-}
-
-TEST(Reset, AnInterruptDoesNotWakeAHaltedProcessor) {
-  Rig rig;
-  rig.setLong(4, 0x000401);
-  cpuInit();
-  EXPECT_EQ(rig.reset(), cpuResetOddVector);
-  EXPECT_EQ(cpuInterrupt(1, cpuAutovector), cpuInterruptRecorded);
-  EXPECT_EQ(rig.run(100), cpuExecHalted);
-  EXPECT_EQ(rig.context.interrupts[0], 0x03);
-}
-
-TEST(Reset, SetsSupervisorStateAndVectors) {
-  Rig rig;
-  rig.context.dreg[3] = 7;
-  rig.context.sr = 0x0010;
-  rig.context.interrupts[0] = 0x0C;
-  rig.context.interrupts[2] = 77;
-  rig.context.cycleCount = 5;
-  rig.set(kCode, {kNop});
-  cpuInit();
-  EXPECT_EQ(rig.reset(), cpuResetStarted);
-  cpuGetContext(&rig.context);
-  EXPECT_EQ(rig.context.sr, 0x2700);
-  EXPECT_EQ(rig.context.areg[7], Rig::kStack);
-  EXPECT_EQ(rig.context.pc, kCode);
-  EXPECT_EQ(rig.context.dreg[3], 0u);
-  EXPECT_EQ(rig.context.interrupts[0], 0);   // pending requests dropped
-  EXPECT_EQ(rig.context.interrupts[2], 77);  // vectors kept
-  EXPECT_EQ(rig.context.cycleCount, 5u);
-}
-
-TEST(Reset, RefusedWithoutSupervisorFetchOrRegionAtZero) {
-  Rig rig;
-  cpuInit();
-  CpuContext empty{};
-  cpuSetContext(&empty);
-  EXPECT_EQ(cpuReset(), cpuResetRefused);
-  // No region at 0: registers cleared, halted (odd PC, stopped bit).
-  ProgramRegion high[] = {rig.fetch[1], rig.fetch[2]};
-  rig.context.superFetch = high;
-  rig.context.dreg[0] = 9;
-  cpuSetContext(&rig.context);
-  EXPECT_EQ(cpuReset(), cpuResetRefused);
-  cpuGetContext(&rig.context);
-  EXPECT_EQ(rig.context.pc, 1u);
-  EXPECT_EQ(rig.context.dreg[0], 0u);
-  EXPECT_EQ(rig.run(10), cpuExecHalted);
-}
-
-// ---- exceptions ----
-
-TEST(Exceptions, TrapVectorAndFrame) {
-  Rig rig;
-  rig.load({0x4E4F});  // TRAP #15
-  rig.run(1);
-  EXPECT_EQ(rig.context.pc, Rig::handlerOf(47));  // read from 0xBC
-  EXPECT_EQ(rig.context.areg[7], Rig::kStack - 6);
-  EXPECT_EQ(rig.longAt(Rig::kStack - 4), kCode + 2);  // next instruction
-  EXPECT_EQ(rig.word(Rig::kStack - 6), 0x2700);
-  EXPECT_EQ(rig.context.cycleCount, 34u);
-}
-
-TEST(Exceptions, LineFStacksTheOpcodeAddress) {
-  Rig rig;
-  rig.load({0xF123});
-  rig.run(1);
-  EXPECT_EQ(rig.context.pc, Rig::handlerOf(11));  // from 0x2C
-  EXPECT_EQ(rig.longAt(Rig::kStack - 4), kCode);
-}
-
-TEST(Exceptions, IllegalAndUnimplementedWords) {
-  Rig rig;
-  for (uint16_t op : {uint16_t(0x4AFC), uint16_t(0x4100), uint16_t(0x7100)}) {
-    rig.load({op});
-    rig.run(1);
-    EXPECT_EQ(rig.context.pc, Rig::handlerOf(4)) << std::hex << op;
-    EXPECT_EQ(rig.longAt(Rig::kStack - 4), kCode);
-    EXPECT_EQ(rig.context.cycleCount, 34u);
+uint32_t probe(uint32_t address, const DataRegion*) {
+  seen[0] = cpuReadPc(), seen[1] = cpuReadCycleCount();
+  const int actions[][4] = {{}, {1}, {2}, {3}, {2, 3, 1, 2}, {4}};  // in this order
+  for (int a : actions[probeAction]) {
+    if (a == 1) cpuInterrupt(3, cpuAutovector);
+    if (a == 2) cpuReleaseTimeslice();
+    if (a == 3) seen[2] = cpuTripCycleCount();
+    if (a == 4) cpuInterrupt(6, cpuAutovector);
   }
+  return 0x10000 | (address & 0xFFFF);  // bits above 16 are dropped
 }
 
-TEST(Exceptions, UserModeExceptionSwitchesStackAndTables) {
-  Rig rig;
-  // A separate user read table that also maps the ROM.
-  DataRegion userRead[] = {rig.read[0], rig.read[1], rig.read[2]};
-  rig.context.userReadByte = rig.context.userReadWord = userRead;
-  rig.load({0x4E4F});
-  rig.context.sr = 0x0000;  // user mode
-  rig.context.otherSp = Rig::kStack;
-  rig.context.areg[7] = Rig::kStack - 0x100;  // USP
-  rig.context.readByte = rig.context.readWord = userRead;
-  rig.push();
-  rig.run(1);
-  EXPECT_EQ(rig.context.sr & 0x2000, 0x2000);
-  EXPECT_EQ(rig.context.areg[7], Rig::kStack - 6);
-  EXPECT_EQ(rig.context.otherSp, Rig::kStack - 0x100);
-  EXPECT_EQ(rig.context.readWord, rig.context.superReadWord);
-  EXPECT_EQ(rig.word(Rig::kStack - 6), 0x0000);
-}
-
-TEST(Exceptions, PrivilegeViolationStacksTheInstruction) {
-  Rig rig;
-  rig.load({0x4E70});  // RESET in user mode
-  rig.context.sr = 0;
-  rig.context.otherSp = Rig::kStack;
-  rig.context.areg[7] = Rig::kStack - 0x100;
-  rig.push();
-  EXPECT_EQ(rig.run(1), cpuExecBudgetUsed);
-  EXPECT_EQ(rig.context.pc, Rig::handlerOf(8));
-  EXPECT_EQ(rig.longAt(Rig::kStack - 4), kCode);
-}
-
-TEST(Exceptions, ChargedCostsWithOperandTime) {
-  Rig rig;
-  rig.load({0x4190});  // CHK (A0),D0 out of bounds
-  rig.context.areg[0] = Rig::kRam;
-  rig.context.dreg[0] = 5;
-  rig.push();
-  rig.set(Rig::kRam, {2});
-  rig.run(1);
-  EXPECT_EQ(rig.context.cycleCount, 44u);
-  EXPECT_EQ(rig.context.pc, Rig::handlerOf(6));
-  rig.load({0x80D0});  // DIVU (A0),D0 by zero
-  rig.context.areg[0] = Rig::kRam;
-  rig.push();
-  rig.set(Rig::kRam, {0});
-  rig.run(1);
-  EXPECT_EQ(rig.context.cycleCount, 42u);
-  EXPECT_EQ(rig.context.pc, Rig::handlerOf(5));
-}
-
-// ---- interrupts ----
-
-TEST(Interrupts, RequestArguments) {
-  Rig rig;
-  rig.load({kNop});
-  EXPECT_EQ(cpuInterrupt(3, cpuAutovector), cpuInterruptRecorded);
-  EXPECT_EQ(cpuInterrupt(3, 40), cpuInterruptAlreadyPending);
-  EXPECT_EQ(cpuInterrupt(4, cpuSpuriousVector), cpuInterruptRecorded);
-  EXPECT_EQ(cpuInterrupt(0, 30), cpuInterruptOutOfRange);
-  EXPECT_EQ(cpuInterrupt(8, 30), cpuInterruptOutOfRange);
-  EXPECT_EQ(cpuInterrupt(1, 256), cpuInterruptOutOfRange);
-  EXPECT_EQ(cpuInterrupt(1, -3), cpuInterruptOutOfRange);
-  cpuGetContext(&rig.context);
-  EXPECT_EQ(rig.context.interrupts[0], 0x18);
-  EXPECT_EQ(rig.context.interrupts[3], 27);
-  EXPECT_EQ(rig.context.interrupts[4], 24);
-}
-
-TEST(Interrupts, MaskedRequestWaitsForMoveToSr) {
-  Rig rig;
-  rig.load({kNop, kNop, 0x46FC, 0x2100, kNop});  // MOVE #$2100,SR lowers the mask to 1
-  rig.context.sr = 0x2300;
-  rig.push();
-  cpuInterrupt(2, cpuAutovector);
-  rig.run(8);  // two NOPs: still pending
-  EXPECT_EQ(rig.context.pc, kCode + 4);
-  EXPECT_EQ(rig.context.interrupts[0], 0x04);
-  rig.run(1);  // the MOVE, then the interrupt at once
-  EXPECT_EQ(rig.context.pc, Rig::handlerOf(26));
-  EXPECT_EQ(rig.longAt(Rig::kStack - 4), kCode + 8);
-  EXPECT_EQ(rig.context.sr & 0x0700, 0x0200);
-  EXPECT_EQ(rig.context.cycleCount, 8u + 16 + 44);  // MOVE #,SR is 12 + 4
-}
-
-TEST(Interrupts, LevelSevenIgnoresTheMask) {
-  Rig rig;
-  rig.load({kNop});
-  cpuInterrupt(7, 100);
-  rig.setLong(100 * 4, Rig::handlerOf(3));
-  rig.run(1);
-  // At least one instruction runs per call: the handler's STOP.
-  EXPECT_EQ(rig.context.pc, Rig::handlerOf(3) + 4);
-  EXPECT_EQ(rig.longAt(Rig::kStack - 4), kCode);
-  EXPECT_EQ(rig.context.cycleCount, 44u + 4);
-}
-
-TEST(Interrupts, HighestFirstOnePerCheckPoint) {
-  Rig rig;
-  rig.load({kNop, kNop});
-  rig.context.sr = 0x2000;
-  rig.push();
-  cpuInterrupt(2, cpuAutovector);
-  cpuInterrupt(5, cpuAutovector);
-  rig.run(1);  // start of the slice: level 5 taken, level 2 waits
-  EXPECT_EQ(rig.longAt(Rig::kStack - 4), kCode);
-  EXPECT_EQ(rig.context.pc, Rig::handlerOf(29) + 4);
-  EXPECT_EQ(rig.context.interrupts[0], 0x05);  // level 2 pending; the handler's STOP
-  // The handler's STOP ran; its RTE would bring level 2 in. Lower the
-  // mask by hand and flush.
-  rig.context.sr = 0x2000;
-  rig.context.interrupts[0] &= 0xFE;
-  rig.push();
-  cpuFlushInterrupts();
-  cpuGetContext(&rig.context);
-  EXPECT_EQ(rig.context.pc, Rig::handlerOf(26));
-  EXPECT_EQ(rig.context.interrupts[0], 0);
-}
-
-TEST(Interrupts, StopWaitsAndWakes) {
-  Rig rig;
-  rig.load({0x4E72, 0x2000, kNop});  // STOP #$2000
-  rig.run(1000);
-  EXPECT_EQ(rig.context.interrupts[0] & 1, 1);
-  EXPECT_EQ(rig.context.pc, kCode + 4);
-  EXPECT_EQ(rig.context.cycleCount, 1000u);
-  EXPECT_EQ(cpuInterrupt(3, cpuAutovector), cpuInterruptRecorded);
-  cpuGetContext(&rig.context);
-  EXPECT_EQ(rig.context.interrupts[0] & 1, 0);  // woken
-  rig.run(1);
-  EXPECT_EQ(rig.context.pc, Rig::handlerOf(27) + 4);
-  EXPECT_EQ(rig.longAt(Rig::kStack - 4), kCode + 4);
-}
-
-TEST(Interrupts, StopWithRequestAlreadyPendingTakesItAtOnce) {
-  Rig rig;
-  rig.load({0x4E72, 0x2000, kNop});
-  rig.context.interrupts[0] = 0x10;  // level 4 pending, masked by 7
-  rig.context.interrupts[4] = 28;
-  rig.push();
-  EXPECT_EQ(rig.run(500), cpuExecBudgetUsed);
-  EXPECT_EQ(rig.context.pc, Rig::handlerOf(28));
-  EXPECT_EQ(rig.context.interrupts[0], 0);
-  EXPECT_EQ(rig.context.cycleCount, 500u + 44 - 1 + 1);
-}
-
-TEST(Interrupts, StopBelowTheMaskCarriesOnAfterTheStop) {
-  Rig rig;
-  rig.load({0x4E72, 0x2500, kNop, kNop});
-  rig.run(10);
-  cpuInterrupt(2, cpuAutovector);  // below the new mask 5
-  rig.run(4);
-  EXPECT_EQ(rig.context.pc, kCode + 6);  // the NOP after the STOP ran
-  EXPECT_EQ(rig.context.interrupts[0], 0x04);
-}
-
-TEST(Interrupts, FlushOutsideExecTakesTheRequest) {
-  Rig rig;
-  rig.load({kNop});
-  rig.context.sr = 0x2000;
-  rig.push();
-  cpuInterrupt(1, cpuAutovector);
-  cpuFlushInterrupts();
-  cpuGetContext(&rig.context);
-  EXPECT_EQ(rig.context.pc, Rig::handlerOf(25));
-  EXPECT_EQ(rig.context.cycleCount, 44u);
-  EXPECT_EQ(rig.longAt(Rig::kStack - 4), kCode);
-}
-
-// ---- trace ----
-
-TEST(Trace, OneInstructionThenTheTraceException) {
-  Rig rig;
-  rig.load({0x7005, kNop});  // MOVEQ #5,D0
-  rig.context.sr = 0xA700;
-  rig.push();
-  EXPECT_EQ(rig.run(1000), cpuExecBudgetUsed);
-  EXPECT_EQ(rig.context.dreg[0], 5u);
-  EXPECT_EQ(rig.longAt(Rig::kStack - 4), kCode + 2);
-  EXPECT_EQ(rig.word(Rig::kStack - 6), 0xA700);
-  EXPECT_EQ(rig.context.sr & 0x8000, 0);  // the handler runs untraced
-  // The budget was not lost: the handler's STOP ran in the same slice.
-  EXPECT_EQ(rig.context.pc, Rig::handlerOf(9) + 4);
-  EXPECT_EQ(rig.context.cycleCount, 1000u);
-}
-
-TEST(Trace, RteBackToTracedCodeTracesTheNextInstruction) {
-  Rig rig;
-  // The trace handler: add 1 to D1 and return.
-  rig.setLong(9 * 4, 0x3000);
-  rig.set(0x3000, {0x5281, 0x4E73});  // ADDQ.L #1,D1; RTE
-  rig.load({kNop, kNop, kNop, 0x4E72, 0x2700, 0x4E72, 0x2700});
-  rig.context.sr = 0xA700;
-  rig.push();
-  rig.run(10000);
-  // Three NOPs and the STOP traced; the STOP cleared T, so the trace
-  // handler returns untraced to the second STOP.
-  EXPECT_EQ(rig.context.dreg[1], 4u);
-  EXPECT_EQ(rig.context.pc, kCode + 14);
-}
-
-TEST(Trace, InstructionThatSetsTIsNotTraced) {
-  Rig rig;
-  rig.setLong(9 * 4, 0x3000);
-  rig.set(0x3000, {0x5281, 0x4E73});
-  rig.load({0x007C, 0x8000, kNop, 0x4E72, 0x2700, 0x4E72, 0x2700});  // ORI #$8000,SR
-  rig.run(10000);
-  EXPECT_EQ(rig.context.dreg[1], 2u);  // the NOP and the first STOP, not the ORI
-  EXPECT_EQ(rig.context.pc, kCode + 14);
-}
-
-// ---- RESET ----
-
-int resetCalls = 0;
-void countReset() {
-  ++resetCalls;
-  // A handler may look at the slice.
-  EXPECT_EQ(cpuReadPc(), kCode + 2);
-}
-
-TEST(ResetInstruction, WithoutCallbackEndsTheSlice) {
-  Rig rig;
-  rig.load({kNop, 0x4E70, kNop});
-  EXPECT_EQ(rig.run(1000), kCode + 2);
-  EXPECT_EQ(rig.context.pc, kCode + 2);
-  EXPECT_EQ(rig.context.cycleCount, 4u);  // its 132 are not charged
-  EXPECT_EQ(rig.run(1000), kCode + 2);    // and it runs again
-}
-
-TEST(ResetInstruction, WithCallbackCharges132) {
-  Rig rig;
-  rig.context.resetHandler = &countReset;
-  resetCalls = 0;
-  rig.load({0x4E70, kNop});
-  EXPECT_EQ(rig.run(1), cpuExecBudgetUsed);
-  EXPECT_EQ(resetCalls, 1);
-  EXPECT_EQ(rig.context.cycleCount, 132u);
-  EXPECT_EQ(rig.context.pc, kCode + 2);
-}
-
-// ---- handlers calling the core mid-slice ----
-
-struct HandlerLog {
-  uint32_t pc = 0, cycles = 0, trip = 0;
-  int action = 0;
-} handlerLog;
-
-uint32_t probeRead(uint32_t address, const DataRegion*) {
-  handlerLog.pc = cpuReadPc();
-  handlerLog.cycles = cpuReadCycleCount();
-  switch (handlerLog.action) {
-    case 1:
-      cpuInterrupt(3, cpuAutovector);
-      break;
-    case 2:
-      cpuReleaseTimeslice();
-      break;
-    case 3:
-      handlerLog.trip = cpuTripCycleCount();
-      break;
-    case 5:
-      cpuInterrupt(6, cpuAutovector);
-      break;
-    case 4:  // everything at once, in an awkward order
-      cpuReleaseTimeslice();
-      handlerLog.trip = cpuTripCycleCount();
-      cpuInterrupt(3, cpuAutovector);
-      cpuReleaseTimeslice();
-      break;
-  }
-  return address & 0xFFFF;
-}
-
-struct ProbeRig : Rig {
-  DataRegion probeRead_[4];
-  ProbeRig() {
-    probeRead_[0] = read[0];
-    probeRead_[1] = read[1];
-    probeRead_[2] = {0x200000, 0x2FFFFF, reinterpret_cast<void*>(&probeRead), nullptr};
-    probeRead_[3] = read[2];
-    useTables(fetch, probeRead_, write);
+// The board with the probe, and trace (vector 9) counting in D1.
+struct Rig : M68kBoard {
+  Rig() {
+    read[0] = {kProbe, kProbe + 0xFFFFF, reinterpret_cast<void*>(&probe), nullptr};
+    setLong(9 * 4, kTraceHandler);
+    set(kTraceHandler, {0x5281, kRte});  // ADDQ.L #1,D1; RTE
   }
 };
 
-TEST(HandlerCalls, ReadPcAndCycleCount) {
-  ProbeRig rig;
-  handlerLog = {};
-  // NOP; MOVE.W $200010,D0 (abs.L); NOP
-  rig.load({kNop, 0x3039, 0x0020, 0x0010, kNop});
-  rig.context.cycleCount = 1000;
-  rig.push();
-  rig.run(100);
-  EXPECT_EQ(handlerLog.pc, kCode + 8);  // past the opcode and both extension words
-  EXPECT_EQ(handlerLog.cycles, 1004u);  // the NOP before it
-  EXPECT_EQ(rig.context.dreg[0] & 0xFFFF, 0x0010u);
-  EXPECT_EQ(cpuReadPc(), rig.context.pc);  // outside: the context's PC
-}
-
-TEST(HandlerCalls, InterruptRaisedByAHandlerIsTakenAtTheNextBoundary) {
-  ProbeRig rig;
-  handlerLog = {};
-  handlerLog.action = 1;
-  rig.load({0x3039, 0x0020, 0x0010, kNop, kNop});
-  rig.context.sr = 0x2000;
-  rig.push();
-  EXPECT_EQ(rig.run(1000), cpuExecBudgetUsed);
-  // The MOVE (16) finished, then the interrupt (44), then the handler's STOP.
-  EXPECT_EQ(rig.longAt(Rig::kStack - 4), kCode + 6);
-  EXPECT_EQ(rig.context.pc, Rig::handlerOf(27) + 4);
-  EXPECT_EQ(rig.context.cycleCount, 1000u);  // no budget was lost
-}
-
-TEST(HandlerCalls, ReleaseTimesliceEndsAfterTheInstruction) {
-  ProbeRig rig;
-  handlerLog = {};
-  handlerLog.action = 2;
-  rig.load({kNop, 0x3039, 0x0020, 0x0010, kNop, kNop});
-  EXPECT_EQ(rig.run(1000), cpuExecBudgetUsed);
-  EXPECT_EQ(rig.context.pc, kCode + 8);
-  EXPECT_EQ(rig.context.cycleCount, 4u + 16);  // only what was used
-}
-
-TEST(HandlerCalls, TripCycleCountRestartsTheCounter) {
-  ProbeRig rig;
-  handlerLog = {};
-  handlerLog.action = 3;
-  rig.load({kNop, 0x3039, 0x0020, 0x0010, kNop});
-  rig.context.cycleCount = 500;
-  rig.push();
-  rig.run(21);  // NOP, MOVE, NOP
-  EXPECT_EQ(handlerLog.trip, 504u);
-  EXPECT_EQ(rig.context.cycleCount, 16u + 4);  // counted again from the trip
-  EXPECT_EQ(cpuControlCycleCount(0), 20u);
-  EXPECT_EQ(cpuControlCycleCount(1), 20u);
-  EXPECT_EQ(cpuReadCycleCount(), 0u);
-}
-
-TEST(HandlerCalls, ReleaseTripAndRequestTogetherStillEndTheSlice) {
-  ProbeRig rig;
-  handlerLog = {};
-  handlerLog.action = 4;
-  rig.load({kNop, 0x3039, 0x0020, 0x0010, kNop, kNop});
-  rig.context.sr = 0x2000;
-  rig.context.cycleCount = 100;
-  rig.push();
-  EXPECT_EQ(rig.run(1000), cpuExecBudgetUsed);
-  EXPECT_EQ(handlerLog.trip, 104u);
-  // The MOVE ended the slice; the request was taken at its end.
-  EXPECT_EQ(rig.context.pc, Rig::handlerOf(27));
-  EXPECT_EQ(rig.longAt(Rig::kStack - 4), kCode + 8);
-  EXPECT_EQ(rig.context.cycleCount, 16u + 44);
-}
-
-// The slice end takes the level-6 request that the MOVE raised; the push of
-// its frame raises level 7, which is taken before the level-6 handler runs
-// an instruction (not after the rest of the slice).
-Rig* stackRig = nullptr;
-int stackWrites = 0;
-void raisingStackWrite(uint32_t address, uint32_t data, const DataRegion*) {
-  *stackRig->wordAt(address) = uint16_t(data);
+// A stack area whose first write raises level 7.
+void raisingStackWrite(uint32_t address, uint32_t data, const DataRegion* region) {
+  static_cast<uint16_t*>(region->memory)[(address - region->lowAddress) / 2] = uint16_t(data);
   if (stackWrites++ == 0) cpuInterrupt(7, cpuAutovector);
 }
 
-// Write table whose stack area raises level 7 on its first write, then the
-// rig's own RAM; `write` must outlive the run.
-void useRaisingStack(Rig& rig, const DataRegion* read, DataRegion (&write)[3]) {
-  write[0] = {Rig::kStack - 0x100, Rig::kStack - 1, reinterpret_cast<void*>(&raisingStackWrite),
-              nullptr};
-  write[1] = rig.write[0];
-  write[2] = rig.write[1];
-  rig.useTables(rig.fetch, read, write);
-  stackRig = &rig;
-  stackWrites = 0;
-}
+// The engine, one row per behaviour.
+struct Call {
+  int32_t budget;                                      // 0: cpuFlushInterrupts instead
+  std::vector<std::pair<int, int32_t>> requests = {};  // made before the call
+};
+enum Fetch { kAll, kEndsAt40F, kSplitAt404, kNone, kUserRamOnly };
+enum Flags { kRaisingStack = 1, kResetCallback = 2 };
+struct Case {
+  const char* what;
+  std::vector<uint16_t> code;
+  uint16_t sr;
+  uint32_t a0, d0;
+  std::vector<Call> calls;
+  Fetch fetch;
+  int probe, flags;
+  // Result, PC, SR, cycles, interrupts[0], D0, D1, A7, other SP, the PC and SR
+  // pushed first, those of a frame under them, what the probe saw (PC, count, trip).
+  std::vector<uint32_t> want;
+};
 
-TEST(HandlerCalls, RequestRaisedByAFramePushAtTheSliceEndIsTakenNext) {
-  ProbeRig rig;
-  DataRegion write[3];
-  useRaisingStack(rig, rig.probeRead_, write);
-  handlerLog = {};
-  handlerLog.action = 5;
-  rig.load({0x3039, 0x0020, 0x0010, kNop, kNop});  // MOVE.W $200010,D0
-  rig.context.sr = 0x2000;
-  rig.push();
-  EXPECT_EQ(rig.run(1000), cpuExecBudgetUsed);
-  EXPECT_EQ(rig.longAt(Rig::kStack - 4), kCode + 6);
-  EXPECT_EQ(rig.longAt(Rig::kStack - 10), Rig::handlerOf(30));
-  EXPECT_EQ(rig.word(Rig::kStack - 12), 0x2600);
-  EXPECT_EQ(rig.context.pc, Rig::handlerOf(31) + 4);
-  EXPECT_EQ(rig.context.interrupts[0], 0x01);  // stopped, nothing pending
-  EXPECT_EQ(rig.context.cycleCount, 1000u);
-}
-
-// Level 6 waits behind mask 7; the MOVE to SR that lowers the mask takes it
-// in its re-check with budget left. The push of its frame raises level 7,
-// which is taken before the level-6 handler runs an instruction.
-TEST(HandlerCalls, RequestRaisedByAFramePushInAnSrWriteReCheckIsTakenNext) {
-  Rig rig;
-  DataRegion write[3];
-  useRaisingStack(rig, rig.read, write);
-  rig.load({0x46FC, 0x2000, kNop, kNop});  // MOVE #$2000,SR
-  rig.context.interrupts[0] = 0x40;
-  rig.context.interrupts[6] = 30;
-  rig.push();
-  EXPECT_EQ(rig.run(1000), cpuExecBudgetUsed);
-  EXPECT_EQ(rig.longAt(Rig::kStack - 4), kCode + 4);
-  EXPECT_EQ(rig.word(Rig::kStack - 6), 0x2000);
-  EXPECT_EQ(rig.longAt(Rig::kStack - 10), Rig::handlerOf(30));
-  EXPECT_EQ(rig.word(Rig::kStack - 12), 0x2600);
-  EXPECT_EQ(rig.context.pc, Rig::handlerOf(31) + 4);
-  EXPECT_EQ(rig.context.interrupts[0], 0x01);  // stopped, nothing pending
-  EXPECT_EQ(rig.context.cycleCount, 1000u);
-}
-
-// The same at the start of a call with a budget of 1: both interrupts are
-// taken and no instruction runs in between, as in a longer slice.
-TEST(HandlerCalls, RequestRaisedByAFramePushAtTheStartIsTakenBeforeAnInstruction) {
-  Rig rig;
-  DataRegion write[3];
-  useRaisingStack(rig, rig.read, write);
-  rig.load({kNop, kNop});
-  rig.context.sr = 0x2000;
-  rig.context.interrupts[0] = 0x40;
-  rig.context.interrupts[6] = 30;
-  rig.push();
-  EXPECT_EQ(rig.run(1), cpuExecBudgetUsed);
-  EXPECT_EQ(rig.longAt(Rig::kStack - 4), kCode);
-  EXPECT_EQ(rig.longAt(Rig::kStack - 10), Rig::handlerOf(30));
-  EXPECT_EQ(rig.context.pc, Rig::handlerOf(31));
-  EXPECT_EQ(rig.context.interrupts[0], 0x00);
-  EXPECT_EQ(rig.context.cycleCount, 88u);
-}
-
-// The MOVE to SR sets T; its read raises a masked request, so its re-check
-// goes through the slice end. The next instruction is traced all the same.
-TEST(HandlerCalls, TSetByAnSrWriteWhoseReadRaisesAMaskedRequestTracesTheNext) {
-  ProbeRig rig;
-  handlerLog = {};
-  handlerLog.action = 1;
-  rig.setLong(9 * 4, 0x3000);
-  rig.set(0x3000, {0x5281, 0x4E73});  // ADDQ.L #1,D1; RTE
-  // MOVE.W (A0),SR; NOP; NOP; STOP #$2700; STOP #$2700
-  rig.load({0x46D0, kNop, kNop, 0x4E72, 0x2700, 0x4E72, 0x2700});
-  rig.context.areg[0] = 0x20A700;  // the probe reads back 0xA700
-  rig.push();
-  EXPECT_EQ(rig.run(10000), cpuExecBudgetUsed);
-  // Both NOPs and the first STOP traced, not the MOVE.
-  EXPECT_EQ(rig.context.dreg[1], 3u);
-  EXPECT_EQ(rig.context.pc, kCode + 14);
-  EXPECT_EQ(rig.context.interrupts[0], 0x09);  // level 3 still waits
-}
-
-// ---- context swaps ----
-
-TEST(Contexts, SwapTwoProcessors) {
-  Rig a, b;
-  a.set(kCode, {0x5280, 0x60FC});  // ADDQ.L #1,D0; BRA back
-  b.set(kCode, {0x5381, 0x60FC});  // SUBQ.L #1,D1; BRA back
-  cpuInit();
-  a.reset();
-  cpuGetContext(&a.context);
-  b.reset();
-  cpuGetContext(&b.context);
-  for (int i = 0; i < 3; ++i) {
-    cpuSetContext(&a.context);
-    a.run(18);  // ADDQ 8 + BRA 10
-    cpuSetContext(&b.context);
-    b.run(36);
+TEST(M68kEngine, Rules) {
+  const uint16_t kTrap15 = 0x4E4F, kMoveProbe[] = {0x3039, 0x0020, 0x0010};  // MOVE.W $200010,D0
+  const Case cases[] = {
+      // clang-format off
+      {"one cycle runs one instruction", {kNop, kNop}, 0x2700, 0, 0, {{1}}, kAll, 0, 0, {0x80000000, 0x402, 0x2700, 104, 0x0, 0x0, 0, 0x110000, 0x0, 0x0, 0x0, 0x0, 0x0, 0x0, 0, 0}},
+      {"a slice overruns by its last instruction", {kNop, kNop, kNop}, 0x2700, 0, 0, {{6}}, kAll, 0, 0, {0x80000000, 0x404, 0x2700, 108, 0x0, 0x0, 0, 0x110000, 0x0, 0x0, 0x0, 0x0, 0x0, 0x0, 0, 0}},
+      {"STOP counts whole budgets", {kStop, 0x2000}, 0x2700, 0, 0, {{100}, {1000}}, kAll, 0, 0, {0x80000000, 0x404, 0x2000, 1200, 0x1, 0x0, 0, 0x110000, 0x0, 0x0, 0x0, 0x0, 0x0, 0x0, 0, 0}},
+      {"TRAP stacks the next PC", {kTrap15}, 0x2700, 0, 0, {{1}}, kAll, 0, 0, {0x80000000, 0x2178, 0x2700, 134, 0x0, 0x0, 0, 0x10FFFA, 0x0, 0x402, 0x2700, 0x0, 0x0, 0x0, 0, 0}},
+      {"line 1111 stacks its own PC", {0xF123}, 0x2700, 0, 0, {{1}}, kAll, 0, 0, {0x80000000, 0x2058, 0x2700, 134, 0x0, 0x0, 0, 0x10FFFA, 0x0, 0x400, 0x2700, 0x0, 0x0, 0x0, 0, 0}},
+      {"line 1010", {0xA000}, 0x2700, 0, 0, {{1}}, kAll, 0, 0, {0x80000000, 0x2050, 0x2700, 134, 0x0, 0x0, 0, 0x10FFFA, 0x0, 0x400, 0x2700, 0x0, 0x0, 0x0, 0, 0}},
+      {"ILLEGAL", {0x4AFC}, 0x2700, 0, 0, {{1}}, kAll, 0, 0, {0x80000000, 0x2020, 0x2700, 134, 0x0, 0x0, 0, 0x10FFFA, 0x0, 0x400, 0x2700, 0x0, 0x0, 0x0, 0, 0}},
+      {"user RESET is a privilege violation", {0x4E70}, 0x0000, 0, 0, {{1}}, kAll, 0, 0, {0x80000000, 0x2040, 0x2000, 134, 0x0, 0x0, 0, 0x10FFFA, 0x10FF00, 0x400, 0x0, 0x0, 0x0, 0x0, 0, 0}},
+      {"user TRAP switches stacks", {kTrap15}, 0x0000, 0, 0, {{1}}, kAll, 0, 0, {0x80000000, 0x2178, 0x2000, 134, 0x0, 0x0, 0, 0x10FFFA, 0x10FF00, 0x402, 0x0, 0x0, 0x0, 0x0, 0, 0}},
+      {"CHK trap with operand time", {0x4190}, 0x2700, kRam, 5, {{1}}, kAll, 0, 0, {0x80000000, 0x2030, 0x2700, 144, 0x0, 0x5, 0, 0x10FFFA, 0x0, 0x402, 0x2700, 0x0, 0x0, 0x0, 0, 0}},
+      {"DIVU by zero with operand time", {0x80D0}, 0x2700, kRam, 5, {{1}}, kAll, 0, 0, {0x80000000, 0x2028, 0x2700, 142, 0x0, 0x5, 0, 0x10FFFA, 0x0, 0x402, 0x2700, 0x0, 0x0, 0x0, 0, 0}},
+      {"masked request waits for MOVE to SR", {kNop, kNop, 0x46FC, 0x2100, kNop}, 0x2300, 0, 0, {{8, {{2, cpuAutovector}}}, {1}}, kAll, 0, 0, {0x80000000, 0x20D0, 0x2200, 168, 0x0, 0x0, 0, 0x10FFFA, 0x0, 0x408, 0x2100, 0x0, 0x0, 0x0, 0, 0}},
+      {"level 7 ignores the mask", {kNop}, 0x2700, 0, 0, {{1, {{7, 100}}}}, kAll, 0, 0, {0x80000000, 0x2324, 0x2700, 148, 0x1, 0x0, 0, 0x10FFFA, 0x0, 0x400, 0x2700, 0x0, 0x0, 0x0, 0, 0}},
+      {"highest level first, one per check point", {kNop, kNop}, 0x2000, 0, 0, {{1, {{2, cpuAutovector}, {5, cpuAutovector}}}}, kAll, 0, 0, {0x80000000, 0x20EC, 0x2700, 148, 0x5, 0x0, 0, 0x10FFFA, 0x0, 0x400, 0x2000, 0x0, 0x0, 0x0, 0, 0}},
+      {"flush outside cpuExec", {kNop}, 0x2000, 0, 0, {{0, {{1, cpuAutovector}}}}, kAll, 0, 0, {0x0, 0x20C8, 0x2100, 144, 0x0, 0x0, 0, 0x10FFFA, 0x0, 0x400, 0x2000, 0x0, 0x0, 0x0, 0, 0}},
+      {"STOP waits and a request wakes it", {kStop, 0x2000, kNop}, 0x2700, 0, 0, {{1000}, {1, {{3, cpuAutovector}}}}, kAll, 0, 0, {0x80000000, 0x20DC, 0x2700, 1148, 0x1, 0x0, 0, 0x10FFFA, 0x0, 0x404, 0x2000, 0x0, 0x0, 0x0, 0, 0}},
+      {"STOP with a request pending takes it", {kStop, 0x2000, kNop}, 0x2700, 0, 0, {{500, {{4, cpuAutovector}}}}, kAll, 0, 0, {0x80000000, 0x20E0, 0x2400, 644, 0x0, 0x0, 0, 0x10FFFA, 0x0, 0x404, 0x2000, 0x0, 0x0, 0x0, 0, 0}},
+      {"a request below STOP's mask waits", {kStop, 0x2500, kNop, kNop}, 0x2700, 0, 0, {{10}, {4, {{2, cpuAutovector}}}}, kAll, 0, 0, {0x80000000, 0x406, 0x2500, 114, 0x4, 0x0, 0, 0x110000, 0x0, 0x0, 0x0, 0x0, 0x0, 0x0, 0, 0}},
+      {"trace after each instruction", {0x7005, kNop, kStop, 0x2700, kStop, 0x2700}, 0xA700, 0, 0, {{10000}}, kAll, 0, 0, {0x80000000, 0x40C, 0x2700, 10100, 0x1, 0x5, 3, 0x110000, 0x0, 0x408, 0x2700, 0x0, 0x0, 0x0, 0, 0}},
+      {"the instruction that sets T is not traced", {0x007C, 0x8000, kNop, kStop, 0x2700, kStop, 0x2700}, 0x2700, 0, 0, {{10000}}, kAll, 0, 0, {0x80000000, 0x40E, 0x2700, 10100, 0x1, 0x0, 2, 0x110000, 0x0, 0x40A, 0x2700, 0x0, 0x0, 0x0, 0, 0}},
+      {"T set by an SR read that raises a masked request", {0x46D0, kNop, kNop, kStop, 0x2700, kStop, 0x2700}, 0x2700, 0x20A700, 0, {{10000}}, kAll, 1, 0, {0x80000000, 0x40E, 0x2700, 10100, 0x9, 0x0, 3, 0x110000, 0x0, 0x40A, 0x2700, 0x0, 0x0, 0x402, 100, 0}},
+      {"RESET without a callback ends the slice on itself", {kNop, 0x4E70, kNop}, 0x2700, 0, 0, {{1000}, {1000}}, kAll, 0, 0, {0x402, 0x402, 0x2700, 104, 0x0, 0x0, 0, 0x110000, 0x0, 0x0, 0x0, 0x0, 0x0, 0x0, 0, 0}},
+      {"RESET with a callback costs 132", {0x4E70, kNop}, 0x2700, 0, 0, {{1}}, kAll, 0, kResetCallback, {0x80000000, 0x402, 0x2700, 232, 0x0, 0x0, 0, 0x110000, 0x0, 0x0, 0x0, 0x0, 0x0, 0x402, 100, 0}},
+      {"a handler sees the PC and the count", {kNop, kMoveProbe[0], kMoveProbe[1], kMoveProbe[2], kNop}, 0x2700, 0, 0, {{100}}, kAll, 0, 0, {0x80000000, 0x432, 0x2700, 204, 0x0, 0x10, 0, 0x110000, 0x0, 0x0, 0x0, 0x0, 0x0, 0x408, 104, 0}},
+      {"a handler's request is taken at the next boundary", {kMoveProbe[0], kMoveProbe[1], kMoveProbe[2], kNop, kNop}, 0x2000, 0, 0, {{1000}}, kAll, 1, 0, {0x80000000, 0x20DC, 0x2700, 1100, 0x1, 0x10, 0, 0x10FFFA, 0x0, 0x406, 0x2000, 0x0, 0x0, 0x406, 100, 0}},
+      {"a handler's release ends the slice after the instruction", {kNop, kMoveProbe[0], kMoveProbe[1], kMoveProbe[2], kNop, kNop}, 0x2700, 0, 0, {{1000}}, kAll, 2, 0, {0x80000000, 0x408, 0x2700, 120, 0x0, 0x10, 0, 0x110000, 0x0, 0x0, 0x0, 0x0, 0x0, 0x408, 104, 0}},
+      {"a handler's trip restarts the count", {kNop, kMoveProbe[0], kMoveProbe[1], kMoveProbe[2], kNop}, 0x2700, 0, 0, {{21}}, kAll, 3, 0, {0x80000000, 0x40A, 0x2700, 20, 0x0, 0x10, 0, 0x110000, 0x0, 0x0, 0x0, 0x0, 0x0, 0x408, 104, 104}},
+      {"release, trip and request together", {kNop, kMoveProbe[0], kMoveProbe[1], kMoveProbe[2], kNop, kNop}, 0x2000, 0, 0, {{1000}}, kAll, 4, 0, {0x80000000, 0x20D8, 0x2300, 60, 0x0, 0x10, 0, 0x10FFFA, 0x0, 0x408, 0x2000, 0x0, 0x0, 0x408, 104, 104}},
+      {"a frame push's request at the slice end", {kMoveProbe[0], kMoveProbe[1], kMoveProbe[2], kNop, kNop}, 0x2000, 0, 0, {{1000}}, kAll, 5, kRaisingStack, {0x80000000, 0x20FC, 0x2700, 1100, 0x1, 0x10, 0, 0x10FFF4, 0x0, 0x406, 0x2000, 0x20F0, 0x2600, 0x406, 100, 0}},
+      {"a frame push's request in an SR write", {0x46FC, 0x2000, kNop, kNop}, 0x2700, 0, 0, {{1000, {{6, 30}}}}, kAll, 0, kRaisingStack, {0x80000000, 0x20FC, 0x2700, 1100, 0x1, 0x0, 0, 0x10FFF4, 0x0, 0x404, 0x2000, 0x20F0, 0x2600, 0x0, 0, 0}},
+      {"a frame push's request at the start", {kNop, kNop}, 0x2000, 0, 0, {{1, {{6, 30}}}}, kAll, 0, kRaisingStack, {0x80000000, 0x20F8, 0x2700, 188, 0x0, 0x0, 0, 0x10FFF4, 0x0, 0x400, 0x2000, 0x20F0, 0x2600, 0x0, 0, 0}},
+      {"a jump outside every region", {kNop, 0x4EF9, 0x0050, 0x0000, kNop}, 0x2700, 0, 0, {{1000}, {1000}}, kAll, 0, 0, {0x80000001, 0x500000, 0x2700, 116, 0x0, 0x0, 0, 0x110000, 0x0, 0x0, 0x0, 0x0, 0x0, 0x0, 0, 0}},
+      {"the top byte of the PC is carried", {0x4EF9, 0x1200, 0x0500}, 0x2700, 0, 0, {{14}}, kAll, 0, 0, {0x80000000, 0x12000504, 0x2704, 120, 0x0, 0x0, 0, 0x110000, 0x0, 0x0, 0x0, 0x0, 0x0, 0x0, 0, 0}},
+      {"running off the end of a region", {0x600A, 0, 0, 0, 0, 0, kNop, kNop}, 0x2700, 0, 0, {{1000}}, kEndsAt40F, 0, 0, {0x80000001, 0x410, 0x2700, 118, 0x0, 0x0, 0, 0x110000, 0x0, 0x0, 0x0, 0x0, 0x0, 0x0, 0, 0}},
+      {"code runs on into an adjacent region", {kNop, kNop, 0x303C, 0x1234, kNop}, 0x2700, 0, 0, {{20}}, kSplitAt404, 0, 0, {0x80000000, 0x40A, 0x2700, 120, 0x0, 0x1234, 0, 0x110000, 0x0, 0x0, 0x0, 0x0, 0x0, 0x0, 0, 0}},
+      {"an empty fetch table", {kNop}, 0x2700, 0, 0, {{100}}, kNone, 0, 0, {0x80000001, 0x400, 0x2700, 100, 0x0, 0x0, 0, 0x110000, 0x0, 0x0, 0x0, 0x0, 0x0, 0x0, 0, 0}},
+      {"RTE to user code the user table lacks", {0x4878, 0x0500, 0x3F3C, 0x0000, kRte}, 0x2700, 0, 0, {{1000}, {1000}}, kUserRamOnly, 0, 0, {0x80000001, 0x500, 0x0, 148, 0x0, 0x0, 0, 0x0, 0x110000, 0x500, 0x0, 0x0, 0x0, 0x0, 0, 0}},
+      {"MOVE to SR into user mode from ROM", {0x46FC, 0x0000, kNop}, 0x2700, 0, 0, {{1000}}, kUserRamOnly, 0, 0, {0x80000001, 0x404, 0x0, 116, 0x0, 0x0, 0, 0x0, 0x110000, 0x0, 0x0, 0x0, 0x0, 0x0, 0, 0}},
+      {"ABCD with a low digit sum of ten", {0xC100}, 0x2700, 0, 0x45, {{1}}, kAll, 0, 0, {0x80000000, 0x402, 0x2708, 106, 0x0, 0x90, 0, 0x110000, 0x0, 0x0, 0x0, 0x0, 0x0, 0x0, 0, 0}},
+      {"BRA.S -1 goes to an odd PC", {0x60FF}, 0x2700, 0, 0, {{1}}, kAll, 0, 0, {0x80000000, 0x401, 0x2700, 110, 0x0, 0x0, 0, 0x110000, 0x0, 0x0, 0x0, 0x0, 0x0, 0x0, 0, 0}},
+      // clang-format on
+  };
+  for (const Case& k : cases) {
+    Rig rig;
+    const intptr_t rom = rig.fetch[0].offset;
+    const ProgramRegion fetches[][4] = {{rig.fetch[0], rig.fetch[1], kFetchEnd},
+                                        {{0, 0x40F, rom}, kFetchEnd},
+                                        {{0, 0x403, rom}, {0x404, 0xFFFFF, rom}, kFetchEnd},
+                                        {kFetchEnd},
+                                        {rig.fetch[1], kFetchEnd}};
+    if (k.flags & kRaisingStack)
+      rig.write[0] = {kStack - 0x100, kStack - 1, reinterpret_cast<void*>(&raisingStackWrite),
+                      &rig.at(kStack - 0x100)};
+    rig.c.resetHandler = k.flags & kResetCallback ? [] { probe(0, nullptr); } : ResetHandler{};
+    rig.load(k.code);
+    if (k.fetch != kUserRamOnly) rig.c.fetch = rig.c.superFetch = fetches[k.fetch];
+    rig.c.userFetch = fetches[k.fetch];
+    rig.c.sr = k.sr, rig.c.areg[0] = k.a0, rig.c.dreg[0] = k.d0, rig.c.cycleCount = 100;
+    if (!(k.sr & 0x2000)) rig.c.areg[7] = kStack - 0x100, rig.c.otherSp = kStack;
+    cpuSetContext(&rig.c);
+    seen[0] = seen[1] = seen[2] = 0, probeAction = k.probe, stackWrites = 0;
+    uint32_t result = 0;
+    for (const Call& call : k.calls) {
+      for (auto [level, vector] : call.requests) cpuInterrupt(level, vector);
+      result = call.budget ? rig.run(call.budget) : (cpuFlushInterrupts(), 0);
+    }
+    cpuGetContext(&rig.c);
+    const CpuContext& c = rig.c;
+    // clang-format off
+    const std::vector<uint32_t> got = {result, c.pc, c.sr, c.cycleCount, c.interrupts[0], c.dreg[0],
+        c.dreg[1], c.areg[7], c.otherSp, rig.longAt(kStack - 4), rig.at(kStack - 6),
+        rig.longAt(kStack - 10), rig.at(kStack - 12), seen[0], seen[1], seen[2]};
+    // clang-format on
+    EXPECT_EQ(got, k.want) << k.what;
   }
-  EXPECT_EQ(a.context.dreg[0], 3u);
-  EXPECT_EQ(b.context.dreg[1], uint32_t(-6));
-  EXPECT_EQ(cpuGetContextSize(), int32_t(sizeof(CpuContext)));
-  CpuContext copy;
-  cpuGetContext(&copy);
-  EXPECT_EQ(std::memcmp(&copy, &b.context, sizeof copy), 0);
 }
 
-// ---- fetch rules ----
-
-TEST(Fetch, JumpOutsideEveryRegion) {
+// Every opcode word at the end of a fetch region of 2 to 10 bytes: refused,
+// untouched, until the region holds all its words; then it runs, and a
+// sequential one ends right after them (extension words 0x7FFE send
+// branches far). 11128 words are illegal, 8192 line 1010 / 1111 traps.
+TEST(M68kEngine, OpcodeTable) {
   Rig rig;
-  rig.load({kNop, 0x4EF9, 0x0050, 0x0000, kNop});  // JMP $500000
-  EXPECT_EQ(rig.run(1000), cpuExecBudgetUsed);
-  EXPECT_EQ(rig.context.pc, 0x500000u);
-  EXPECT_EQ(rig.context.cycleCount, 4u + 12);
-  EXPECT_EQ(rig.run(1000), cpuExecFetchFailed);
-  EXPECT_EQ(rig.context.pc, 0x500000u);
-  EXPECT_EQ(rig.context.cycleCount, 16u);
+  rig.load({});
+  const CpuContext base = rig.c;
+  constexpr uint32_t kAt = 0x300000;
+  int illegal = 0, lineTraps = 0;
+  for (uint32_t op = 0; op < 0x10000; ++op) {
+    rig.setLong(kStack - 4, 0);
+    for (uint32_t size = 2;; size += 2) {
+      ASSERT_LE(size, 10u) << std::hex << op;
+      auto code = std::make_unique<uint16_t[]>(size / 2);
+      for (uint32_t i = 0; i < size / 2; ++i) code[i] = i ? 0x7FFE : uint16_t(op);
+      const ProgramRegion fetch[] = {{kAt, kAt + size - 1, intptr_t(code.get()) - intptr_t(kAt)},
+                                     kFetchEnd};
+      CpuContext c = base;
+      c.fetch = c.superFetch = c.userFetch = fetch, c.pc = kAt;
+      cpuSetContext(&c);
+      const uint32_t result = cpuExec(1);
+      cpuGetContext(&c);
+      if (result == cpuExecFetchFailed) {
+        ASSERT_TRUE(c.pc == kAt && c.cycleCount == base.cycleCount) << std::hex << op;
+        continue;
+      }
+      const bool shortBranchBy2 = (op & 0xF0FF) == 0x6002, pastEnd = c.pc == kAt + size + 2;
+      ASSERT_FALSE((pastEnd && !shortBranchBy2) || (c.pc == kAt + size - 2 && size > 2)) << op;
+      const bool trapped = rig.longAt(kStack - 4) == kAt;
+      illegal += trapped && c.pc == handlerOf(4);
+      lineTraps += trapped && (c.pc == handlerOf(10) || c.pc == handlerOf(11));
+      break;
+    }
+  }
+  EXPECT_EQ(illegal, 11128);
+  EXPECT_EQ(lineTraps, 8192);
 }
 
-TEST(Fetch, TopByteOfThePcIsCarried) {
-  Rig rig;
-  rig.load({0x4EF9, 0x1200, 0x0500});  // JMP $12000500
-  rig.set(0x500, {kNop, kNop});
-  rig.run(14);
-  EXPECT_EQ(rig.context.pc, 0x12000502u);
-}
-
-TEST(Fetch, RunningOffTheEndOfARegionEndsTheSlice) {
-  Rig rig;
-  ProgramRegion small[] = {{0, 0x40F, rig.fetch[0].offset}, rig.fetch[2]};
-  rig.context.superFetch = rig.context.fetch = small;
-  rig.load({kNop}, 0x40C);
-  rig.set(0x400, {0x600A});  // BRA.S to 0x40C
-  rig.set(0x40C, {kNop, kNop, kNop});
-  EXPECT_EQ(rig.run(1000), cpuExecFetchFailed);
-  EXPECT_EQ(rig.context.pc, 0x410u);  // the first word past the region
-  EXPECT_EQ(rig.context.cycleCount, 10u + 8);
-}
-
-TEST(Fetch, ExtensionWordsPastTheRegionAreNeverRead) {
-  Rig rig;
-  ProgramRegion small[] = {{0, 0x405, rig.fetch[0].offset}, rig.fetch[2]};
-  rig.context.superFetch = rig.context.fetch = small;
-  rig.load({kNop, kNop, 0x303C, 0x1234});  // MOVE.W #$1234,D0 straddles the end
-  EXPECT_EQ(rig.run(1000), cpuExecFetchFailed);
-  EXPECT_EQ(rig.context.pc, 0x404u);
-  EXPECT_EQ(rig.context.dreg[0], 0u);
-  EXPECT_EQ(rig.context.cycleCount, 8u);
-}
-
-TEST(Fetch, SequentialCodeContinuesIntoAnAdjacentRegion) {
-  Rig rig;
-  ProgramRegion split[] = {
-      {0, 0x403, rig.fetch[0].offset}, {0x404, 0xFFFF, rig.fetch[0].offset}, rig.fetch[2]};
-  rig.context.superFetch = rig.context.fetch = split;
-  rig.load({kNop, kNop, 0x303C, 0x1234, kNop});
-  rig.run(20);
-  EXPECT_EQ(rig.context.dreg[0], 0x1234u);
-  EXPECT_EQ(rig.context.pc, kCode + 10);
-}
-
-TEST(Fetch, EmptyFetchTable) {
+TEST(M68kEngine, RequestsAndReset) {
   Rig rig;
   rig.load({kNop});
-  ProgramRegion none[] = {rig.fetch[2]};
-  rig.context.fetch = none;
-  rig.push();
-  EXPECT_EQ(rig.run(100), cpuExecFetchFailed);
-  EXPECT_EQ(rig.context.cycleCount, 0u);
+  const int32_t kIn = cpuInterruptRecorded, kOut = cpuInterruptOutOfRange;
+  // clang-format off
+  const int32_t rows[][3] = {{3, cpuAutovector, kIn}, {3, 40, cpuInterruptAlreadyPending},
+      {4, cpuSpuriousVector, kIn}, {7, 255, kIn}, {0, 30, kOut}, {8, 30, kOut}, {1, 256, kOut},
+      {1, -3, kOut}};
+  // clang-format on
+  for (auto& r : rows) EXPECT_EQ(cpuInterrupt(r[0], r[1]), r[2]) << r[0] << " " << r[1];
+  cpuGetContext(&rig.c);
+  const uint8_t want[8] = {0x98, 0, 0, 27, 24, 0, 0, 255};
+  EXPECT_EQ(std::memcmp(rig.c.interrupts, want, 8), 0);
+  // Reset drops requests and keeps their vectors.
+  rig.c.dreg[3] = 7, rig.c.sr = 0x0010, rig.c.cycleCount = 5;
+  rig.c.interrupts[0] = 0x0C, rig.c.interrupts[2] = 77;
+  cpuSetContext(&rig.c);
+  EXPECT_EQ(cpuReset(), cpuResetStarted);
+  cpuGetContext(&rig.c);
+  EXPECT_EQ((std::vector<uint32_t>{rig.c.sr, rig.c.areg[7], rig.c.pc, rig.c.dreg[3],
+                                   rig.c.interrupts[0], rig.c.interrupts[2], rig.c.cycleCount}),
+            (std::vector<uint32_t>{0x2700, kStack, kCode, 0, 0, 77, 5}));
+  // An odd initial PC halts; a request does not wake it.
+  rig.setLong(4, 0x401);
+  EXPECT_EQ(cpuReset(), cpuResetOddVector);
+  EXPECT_EQ(cpuInterrupt(1, cpuAutovector), cpuInterruptRecorded);
+  EXPECT_EQ(rig.run(1000), cpuExecHalted);
+  EXPECT_EQ((std::vector<uint32_t>{rig.c.pc, rig.c.interrupts[0], rig.c.cycleCount}),
+            (std::vector<uint32_t>{0x401, 3, 5}));
+  // No supervisor fetch table, or no region at 0: refused, the second halted.
+  CpuContext empty{};
+  cpuSetContext(&empty);
+  EXPECT_EQ(cpuReset(), cpuResetRefused);
+  rig.c.superFetch = rig.fetch + 1;
+  cpuSetContext(&rig.c);
+  EXPECT_EQ(cpuReset(), cpuResetRefused);
+  EXPECT_EQ(rig.run(10), cpuExecHalted);
+  EXPECT_EQ(rig.c.pc, 1u);
+  EXPECT_EQ(cpuGetContextSize(), int32_t(sizeof(CpuContext)));
+  // cpuFetch reads through the supervisor table, whatever the mode.
+  rig.c.superFetch = rig.fetch;
+  rig.c.fetch = rig.c.userFetch = rig.fetch + 2;
+  rig.c.sr = 0;
+  cpuSetContext(&rig.c);
+  EXPECT_EQ(cpuFetch(kCode), kNop);
+  EXPECT_EQ(cpuFetch(0x12000400), kNop);  // top byte ignored
+  EXPECT_EQ(cpuFetch(0x200000), 0xFFFFFFFFu);
+  EXPECT_EQ(cpuFetch(0xFFFFF), 0xFFFFFFFFu);  // a word past the end of its region
 }
 
-TEST(Fetch, CodeRunsOnlyWhereTheModesTableMapsIt) {
-  Rig rig;
-  // User mode fetches from RAM only; RTE to user mode at a ROM address.
-  ProgramRegion userFetch[] = {rig.fetch[1], rig.fetch[2]};
-  rig.context.userFetch = userFetch;
-  rig.load({0x4E73});
-  rig.set(Rig::kStack - 6, {0x0000, 0x0000, 0x0500});  // SR 0, PC $500
-  rig.set(0x500, {0x4E71});
-  rig.context.areg[7] = Rig::kStack - 6;
-  rig.push();
-  EXPECT_EQ(rig.run(1000), cpuExecBudgetUsed);
-  EXPECT_EQ(rig.context.pc, 0x500u);
-  EXPECT_EQ(rig.context.sr, 0x0000);
-  EXPECT_EQ(rig.context.cycleCount, 20u);
-  EXPECT_EQ(rig.run(1000), cpuExecFetchFailed);
-  // MOVE to SR into user mode while running from ROM stops at the next word.
-  rig.load({0x46FC, 0x0000, 0x4E71});
-  EXPECT_EQ(rig.run(1000), cpuExecFetchFailed);
-  EXPECT_EQ(rig.context.pc, kCode + 4);
-  EXPECT_EQ(rig.context.cycleCount, 16u);
+std::vector<uint32_t> handlerLog;
+uint32_t recordRead(uint32_t address, const DataRegion*) {
+  handlerLog.push_back(address);
+  return 0x10000 | (address & 0xFFFF);
+}
+void recordWrite(uint32_t address, uint32_t data, const DataRegion*) {
+  handlerLog.insert(handlerLog.end(), {address, data});
 }
 
-TEST(Fetch, CpuFetchUsesTheSupervisorTable) {
+// One instruction at a time through tables with overlaps, holes, straddled
+// ends, handlers and an entry whose host memory is exactly its size.
+TEST(M68kEngine, DataMaps) {
   Rig rig;
-  rig.load({0xABCD});
-  ProgramRegion userOnly[] = {{0x300000, 0x30FFFF, rig.fetch[0].offset - 0x300000}, rig.fetch[2]};
-  rig.context.userFetch = userOnly;
-  rig.push();
-  EXPECT_EQ(cpuFetch(kCode), 0xABCDu);
-  EXPECT_EQ(cpuFetch(0x300400), 0xFFFFFFFFu);
-  EXPECT_EQ(cpuFetch(0x1FFFF), 0xFFFFFFFFu);
-  EXPECT_EQ(cpuFetch(0x12000400), 0xABCDu);  // top byte ignored
+  std::vector<uint16_t> other(0x80, 0xBEEF), low(8, 0);
+  low[7] = 0xAAAA;
+  auto exact = std::make_unique<uint8_t[]>(16);
+  for (int i = 0; i < 16; ++i) exact[i] = uint8_t(0x10 + i);
+  void* const read = reinterpret_cast<void*>(&recordRead);
+  void* const write = reinterpret_cast<void*>(&recordWrite);
+  // clang-format off
+  const DataRegion reads[] = {{kRam + 0x100, kRam + 0x1FF, nullptr, other.data()},
+      {0x300000, 0x30000F, nullptr, low.data()}, {0x310000, 0x31000F, nullptr, low.data()},
+      {0x310010, 0x31001F, nullptr, rig.ram.data()}, {0x400000, 0x4FFFFF, read, nullptr},
+      {0x500000, 0x50000F, nullptr, exact.get()}, rig.read[1], rig.read[2], kEnd};
+  // clang-format on
+  const DataRegion writes[] = {{0x400000, 0x4FFFFF, write, nullptr}, reads[5], rig.read[2], kEnd};
+  const uint16_t kIn[] = {0x1010, 0x3010, 0x2010}, kOut[] = {0x1080, 0x3080, 0x2080};
+  struct Row {
+    uint32_t op, a0, d0;
+    std::vector<uint32_t> want;  // D0, the host words of exact, the handler calls
+  };
+  // Holes read all ones; the first of two entries serves (bytes on a page
+  // that entries share); a long past the end of an entry, into the next one;
+  // ROM not in the write table;
+  // handlers see 24 bits and a long as two words; never past an entry's end.
+  // clang-format off
+  const Row rows[] = {
+      {kIn[0], 0x800000, 0, {0xFF, 0x1D1C, 0x1F1E}},
+      {kIn[1], 0x800000, 0, {0xFFFF, 0x1D1C, 0x1F1E}},
+      {kIn[2], 0x800000, 0, {0xFFFFFFFF, 0x1D1C, 0x1F1E}},
+      {kIn[1], kRam + 0x100, 0, {0xBEEF, 0x1D1C, 0x1F1E}},
+      {kIn[0], kRam + 0x201, 0, {0x34, 0x1D1C, 0x1F1E}},
+      {kOut[0], 0x50000C, 0xCD, {0xCD, 0xCD1C, 0x1F1E}},
+      {kIn[2], 0x30000E, 0, {0xAAAAFFFF, 0xCD1C, 0x1F1E}},
+      {kIn[2], 0x31000E, 0, {0xAAAA5555, 0xCD1C, 0x1F1E}},
+      {kOut[2], 0x7000, 0x11223344, {0x11223344, 0xCD1C, 0x1F1E}},
+      {kIn[2], 0x7000, 0, {0x0, 0xCD1C, 0x1F1E}},
+      {kIn[2], 0xFF401000, 0, {0x10001002, 0xCD1C, 0x1F1E, 0x401000, 0x401002}},
+      {kIn[0], 0x124012B5, 0, {0xB5, 0xCD1C, 0x1F1E, 0x4012B5}},
+      {kOut[2], 0x80402000, 0xCAFEF00D, {0xCAFEF00D, 0xCD1C, 0x1F1E, 0x402000, 0xCAFE, 0x402002, 0xF00D}},
+      {kOut[0], 0x402001, 0x1FF, {0x1FF, 0xCD1C, 0x1F1E, 0x402001, 0xFF}},
+      {kOut[1], 0x402004, 0x12345, {0x12345, 0xCD1C, 0x1F1E, 0x402004, 0x2345}},
+      {kIn[1], 0x50000F, 0, {0xFF1F, 0xCD1C, 0x1F1E}},
+      {kIn[2], 0x50000D, 0, {0x1ECDFF1F, 0xCD1C, 0x1F1E}},
+      {kOut[1], 0x50000F, 0xAABB, {0xAABB, 0xCD1C, 0xBB1E}},
+      {kOut[2], 0x50000D, 0x11223344, {0x11223344, 0x221C, 0x4411}},
+      // clang-format on
+  };
+  rig.ram[0] = 0x5555;
+  rig.ram[0x200 / 2] = 0x1234;
+  for (const Row& r : rows) {
+    rig.load({uint16_t(r.op)});
+    rig.tables(rig.fetch, reads, writes);
+    rig.c.areg[0] = r.a0;
+    rig.c.dreg[0] = r.d0;
+    cpuSetContext(&rig.c);
+    handlerLog.clear();
+    rig.run(1);
+    std::vector<uint32_t> got = {rig.c.dreg[0], uint32_t(exact[13] << 8 | exact[12]),
+                                 uint32_t(exact[15] << 8 | exact[14])};
+    got.insert(got.end(), handlerLog.begin(), handlerLog.end());
+    EXPECT_EQ(got, r.want) << std::hex << r.op << " at " << r.a0;
+  }
+}
+
+// ---- a real program; one slice: the counter grows by at least the budget ----
+void slice(Rig& rig, int32_t budget) {
+  const uint32_t before = rig.c.cycleCount;
+  ASSERT_EQ(rig.run(budget), cpuExecBudgetUsed);
+  EXPECT_GE(rig.c.cycleCount - before, uint32_t(budget));
+  EXPECT_EQ(cpuReadPc(), rig.c.pc);
+}
+
+TEST(M68kPrograms, UserModeWithTrapsAndInterrupts) {
+  std::string error;
+  const support::Bytes image =
+      support::assembleM68k(std::string(SB_SOURCE_DIR) + "/tests/m68k/programs/usermode.s", error);
+  if (image.empty() && error.find("not found") != std::string::npos) GTEST_SKIP() << error;
+  ASSERT_FALSE(image.empty()) << error;
+  Rig rig;
+  rig.setImage(image);
+  rig.load({});
+  // Between slices the host raises levels 1 to 7 in turn, every other level
+  // 2 spurious, until 40 are recorded; then level 5 wakes the final STOP.
+  uint32_t counts[8] = {}, recorded = 0;  // [0] spurious, [n] level n
+  for (uint32_t k = 0; k < 3000 && !(rig.c.interrupts[0] & 1); ++k) {
+    const int32_t level = int32_t(1 + k % 7),
+                  vector = k % 14 == 1 ? cpuSpuriousVector : cpuAutovector;
+    if (recorded < 40 && cpuInterrupt(level, vector) == cpuInterruptRecorded)
+      ++recorded, ++counts[vector == cpuSpuriousVector ? 0 : level];
+    slice(rig, 1500);
+  }
+  ASSERT_EQ(rig.c.interrupts[0], 1) << "stopped, nothing pending";
+  slice(rig, 1500);
+  EXPECT_EQ(cpuInterrupt(5, cpuAutovector), cpuInterruptRecorded);
+  slice(rig, 1500);
+  ++counts[5];
+  ASSERT_EQ(rig.longAt(kRam), 0xC0DEC0DEu);
+  EXPECT_GT(rig.longAt(kRam + 0x2C), 0u) << "interrupts in user mode";
+  EXPECT_EQ(rig.longAt(kRam + 0x30), 41u);
+  for (uint32_t i = 0; i < 8; ++i) EXPECT_EQ(rig.longAt(kRam + 8 + 4 * i), counts[i]) << i;
 }
 
 }  // namespace
