@@ -11,6 +11,7 @@
 constexpr size_t maxPacket = 0x4000;
 constexpr size_t maxBreakpoints = 64;
 constexpr size_t maxWatchpoints = 16;
+constexpr int registerCount = 18;  // d0-d7, a0-a7, sr, pc
 
 enum WatchKind { watchWrite = 2, watchRead = 3, watchAccess = 4 };
 
@@ -72,7 +73,6 @@ std::string hexOf(const std::string& text);
 // ---- target.cpp
 // Both processors' registers in GDB's order, as hex; setting them from hex.
 std::string readRegisters(int cpu);
-bool writeRegisters(int cpu, const std::string& hex);
 bool readRegister(int cpu, int number, uint32_t& value);
 bool writeRegister(int cpu, int number, uint32_t value);
 // Memory through the processor's map, free of side effects.

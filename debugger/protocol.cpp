@@ -156,7 +156,16 @@ void readAllRegisters(const std::string&) {
 }
 
 void writeAllRegisters(const std::string& p) {
-  sendPacket(writeRegisters(registerCpu(), p.substr(1)) ? "OK" : "E01");
+  constexpr size_t digits = 8;
+  if (p.size() < 1 + registerCount * digits) return sendPacket("E01");
+  uint32_t values[registerCount] = {};
+  for (size_t i = 0; i < registerCount * digits; ++i) {
+    const int digit = hexValue(p[1 + i]);
+    if (digit < 0) return sendPacket("E01");
+    values[i / digits] = values[i / digits] << 4 | uint32_t(digit);
+  }
+  for (int n = 0; n < registerCount; ++n) writeRegister(registerCpu(), n, values[n]);
+  sendPacket("OK");
 }
 
 void readOneRegister(const std::string& p) {

@@ -25,7 +25,6 @@ namespace {
 constexpr uint32_t addressMask = 0xFFFFFF;
 constexpr uint16_t srBits = 0xA71F;  // T, S, the interrupt mask and the flags
 constexpr uint16_t srSupervisor = 0x2000;
-constexpr int registerCount = 18;  // d0-d7, a0-a7, sr, pc
 constexpr int srRegister = 16, pcRegister = 17;
 
 enum TableKind { readByteTable, readWordTable, writeByteTable, writeWordTable };
@@ -281,21 +280,6 @@ std::string readRegisters(int cpu) {
     hex += text;
   }
   return hex;
-}
-
-bool writeRegisters(int cpu, const std::string& hex) {
-  if (hex.size() < size_t{registerCount} * 8) return false;
-  uint32_t values[registerCount];
-  for (int n = 0; n < registerCount; ++n) {
-    const std::string digits = hex.substr(size_t(n) * 8, 8);
-    if (digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
-    values[n] = uint32_t(std::stoul(digits, nullptr, 16));
-  }
-  CpuContext live;
-  CpuContext& c = contextOf(cpu, live);
-  for (int n = 0; n < registerCount; ++n) setRegister(c, n, values[n]);
-  storeContext(cpu, c);
-  return true;
 }
 
 bool readRegister(int cpu, int number, uint32_t& value) {
