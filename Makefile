@@ -10,7 +10,7 @@ FUZZ_SECONDS ?= 60
 RUN_PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev libsdl2-dev libpng-dev \
                 binutils-m68k-linux-gnu python3
 TEST_PACKAGES := clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev \
-                 zlib1g-dev zip
+                 zlib1g-dev zip gdb-multiarch
 # What `make run` builds: the program, the disassembler tool, the demo set.
 RUN_TARGETS := stonebreaker stonebreaker-disasm demo run-dir
 

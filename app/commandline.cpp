@@ -8,6 +8,7 @@
 namespace {
 
 constexpr int64_t largestCount = int64_t{1} << 53;
+constexpr int64_t maxPort = 65535;
 
 // A decimal count (of frames, of lines), 0 or more.
 bool parseCount(const std::string& text, int64_t& count) {
@@ -43,6 +44,7 @@ const char* usageText() {
          "  --record-every N     with --record, only every Nth frame (default 1)\n"
          "  --save-state FILE    write the whole machine to FILE when the run ends\n"
          "  --load-state FILE    start the run from the state in FILE (same game and ROMs)\n"
+         "  --gdb PORT           each run waits, halted, for a GDB client on 127.0.0.1:PORT\n"
          "\n"
          "Exit status: 0 normally, 1 when the game named by --play cannot be loaded,\n"
          "2 for a bad command line.\n";
@@ -108,6 +110,12 @@ const OptionRow optionRows[] = {
      [](CommandLine& l, const std::string& a, std::string& e) {
        l.saveState = a;
        return needsText(a, "option '--save-state' needs a file name", e);
+     }},
+    {"--gdb", nullptr, true,
+     [](CommandLine& l, const std::string& a, std::string& e) {
+       if (parseCount(a, l.gdbPort) && l.gdbPort > 0 && l.gdbPort <= maxPort) return true;
+       e = "option '--gdb' needs a port number from 1 to 65535, not '" + a + "'";
+       return false;
      }},
     {"--load-state", nullptr, true,
      [](CommandLine& l, const std::string& a, std::string& e) {

@@ -6,6 +6,7 @@
 
 #include "app/app.h"
 #include "base/base.h"
+#include "debugger/debugger.h"
 
 namespace {
 
@@ -55,6 +56,7 @@ RunOptions runOptionsFrom(const CommandLine& line) {
   options.loadStatePath = line.loadState;
   options.recordDirectory = line.record;
   options.recordEvery = line.recordEvery;
+  if (line.gdbPort > 0) options.hooks = gdbRunHooks(int(line.gdbPort));
   return options;
 }
 

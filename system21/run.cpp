@@ -28,9 +28,12 @@ bool startCpu(CpuContext& context, int number) {
 }
 
 // One processor's share of a frame, then the frame interrupt.
-void runShare(CpuContext& context) {
+void runShare(CpuContext& context, int cpu) {
   cpuSetContext(&context);
-  cpuExec(cyclesPerFrame);
+  if (machine.hooks.share != nullptr)
+    machine.hooks.share(cpu);
+  else
+    cpuExec(cyclesPerFrame);
   cpuGetContext(&context);
   cpuSetContext(&context);
   cpuInterrupt(frameInterruptLevel, cpuAutovector);
@@ -114,6 +117,7 @@ void updateFpsTitle(FpsTitle& t, int64_t framesRun) {
 
 bool runEnds(const RunOptions& options, int64_t framesRun) {
   if (options.maxFrames >= 0 && framesRun >= options.maxFrames) return true;
+  if (machine.hooks.frameEnd != nullptr && machine.hooks.frameEnd()) return true;
   return keyPending();
 }
 
@@ -127,8 +131,8 @@ int startCpus() {
 }
 
 void runFrame() {
-  runShare(machine.cpu1Context);
-  if (machine.slaveRunning == 1) runShare(machine.cpu2Context);
+  runShare(machine.cpu1Context, 1);
+  if (machine.slaveRunning == 1) runShare(machine.cpu2Context, 2);
   machine.frameNumber++;
 }
 
@@ -172,6 +176,8 @@ int runGame(const char* driverFileName, const RunOptions& options) {
     std::copy(savedFrame.begin(), savedFrame.end(), frame);
   int64_t framesRun = 0;
   Recorder recorder = startRecorder(options);
+  machine.hooks = options.hooks;
+  if (machine.hooks.runStart != nullptr) machine.hooks.runStart();
   FpsTitle fpsTitle{options.showFps, 0, std::chrono::steady_clock::now()};
   while (!runEnds(options, framesRun)) {
     runFrame();
@@ -187,6 +193,8 @@ int runGame(const char* driverFileName, const RunOptions& options) {
     if (FILE* log = logFile()) fflush(log);
   }
   stopRecorder(recorder);
+  if (machine.hooks.runEnd != nullptr) machine.hooks.runEnd();
+  machine.hooks = {};
   logEndOfRun();
   if (!options.saveStatePath.empty() &&
       !saveState(options.saveStatePath.c_str(), driverFileName, frame, error)) {

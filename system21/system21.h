@@ -13,6 +13,17 @@
 // Unknown-access lines a run writes by default before it only counts them.
 constexpr int64_t defaultLogLimit = 100000;
 
+// What a tool above the machine (the debugger) does at points of a run; null
+// members do nothing.
+struct RunHooks {
+  void (*runStart)() = nullptr;  // both processors reset, before the first frame
+  // Runs the loaded processor's (1 or 2) share of a frame in place of one
+  // cpuExec(cyclesPerFrame).
+  void (*share)(int cpu) = nullptr;
+  bool (*frameEnd)() = nullptr;  // before each frame, the last one shown; true ends the run
+  void (*runEnd)() = nullptr;    // before the end-of-run lines are logged
+};
+
 // How a run ends and what it leaves behind, from the command line.
 struct RunOptions {
   bool headless = false;               // no window; frames still rendered
@@ -25,6 +36,7 @@ struct RunOptions {
   std::string recordDirectory;         // frames written here as numbered PNG files
   int64_t recordEvery = 1;             // every how many frames one is written
   bool showFps = false;                // frame rate in the window's title, once a second
+  RunHooks hooks;
 };
 
 // ---- Board constants --------------------------------------------------------
@@ -72,6 +84,7 @@ struct Machine {
   size_t masterCodeSize = 0, slaveCodeSize = 0, collisionSize = 0;
   int32_t slaveRunning = 0;
   int64_t frameNumber = 0;  // frames run since the machine was built
+  RunHooks hooks;           // those of the run going on
 };
 extern Machine machine;
 

@@ -1,0 +1,138 @@
+// Frames per second of the demo ROM set, headless with rendering, as a run
+// goes with the GDB server: without it, and with a client attached that
+// continued at once, with nothing set, with a breakpoint the demo never
+// reaches, and with a watchpoint on the shared RAM page the slave writes
+// every frame (at an address it never writes). The median of 5 runs of each,
+// the modes taking turns.
+//
+// Usage: debugger_bench [frames per run, default 3000] [run directory]
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "base/base.h"
+#include "console/console.h"
+#include "debugger/debugger.h"
+#include "system21/system21.h"
+
+namespace {
+
+constexpr int port = 47231;
+
+struct Mode {
+  const char* name;
+  bool server;
+  std::string packets;  // what the client sends before continuing
+};
+
+std::string packet(const std::string& data) {
+  unsigned sum = 0;
+  for (unsigned char c : data) sum += c;
+  char tail[4];
+  snprintf(tail, sizeof tail, "#%02x", sum & 0xFF);
+  return "$" + data + tail;
+}
+
+// A client that sends its packets and a continue, then stays until told.
+void client(const std::string& packets, const std::atomic<bool>& done) {
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+      close(fd);
+      fd = -1;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  const std::string text = packets + packet("c");
+  send(fd, text.data(), text.size(), MSG_NOSIGNAL);
+  while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  close(fd);
+}
+
+double timeRun(const char* driver, int frames, const Mode& mode) {
+  GameRom rom;
+  if (!loadGame(driver, rom)) return 0;
+  buildMachine(std::move(rom));
+  startCpus();
+  setConsoleHeadless(true);
+  openConsole(machine.game.gameName.c_str(), screenWidth, screenHeight, false);
+  uint32_t* frame = frameBuffer();
+  std::atomic<bool> done = false;
+  std::thread attached;
+  if (mode.server) {
+    machine.hooks = gdbRunHooks(port);
+    attached = std::thread(client, mode.packets, std::cref(done));
+    machine.hooks.runStart();  // halted until the client continues
+  }
+  const auto begin = std::chrono::steady_clock::now();
+  for (int i = 0; i < frames; i++) {
+    if (machine.hooks.frameEnd != nullptr) machine.hooks.frameEnd();
+    runFrame();
+    convertPalette();
+    drawSprites(frame);
+    presentFrame(frame);
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  if (mode.server) {
+    machine.hooks.runEnd();
+    done = true;
+    attached.join();
+  }
+  machine.hooks = {};
+  closeConsole();
+  return frames / seconds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int frames = argc > 1 && std::atoi(argv[1]) > 0 ? std::atoi(argv[1]) : 3000;
+  const std::string runDir = argc > 2 ? argv[2] : SB_RUN_DIR;
+  settings = defaultSettings();
+  settings.Drvdir = runDir + "/drv/";
+  settings.Romdir = settings.AlternateRomdir1 = settings.AlternateRomdir2 =
+      settings.AlternateRomdir3 = runDir + "/roms/";
+  setHeadless(true);
+  openLog("/dev/null");
+  const Mode modes[] = {
+      {"no server", false, ""},
+      {"client attached, nothing set", true, ""},
+      {"a breakpoint set (never reached)", true, packet("Z0,126c,2")},
+      {"a watchpoint on shared RAM", true, packet("Z2,200ffe,2")},
+  };
+  // The modes take turns, so that load from elsewhere falls on all alike.
+  constexpr size_t modeCount = sizeof modes / sizeof modes[0];
+  std::vector<double> runs[modeCount];
+  for (int r = 0; r < 5; r++) {
+    for (size_t m = 0; m < modeCount; m++) runs[m].push_back(timeRun("demo.drv", frames, modes[m]));
+  }
+  for (size_t m = 0; m < modeCount; m++) {
+    std::vector<double>& fps = runs[m];
+    std::sort(fps.begin(), fps.end());
+    if (fps[0] <= 0) {
+      fprintf(stderr, "cannot load demo.drv from %s\n", runDir.c_str());
+      return 1;
+    }
+    printf("%-34s median %6.0f fps (runs %.0f .. %.0f), %.2fx the time of no server\n",
+           modes[m].name, fps[2], fps[0], fps[4], runs[0][2] / fps[2]);
+  }
+  closeLog();
+  return 0;
+}

@@ -1,0 +1,184 @@
+// The GDB server end to end: gdb-multiarch in batch mode against the demo
+// (its master program's symbols), whose log, last frame and final machine
+// state must be those of the same run without a debugger; and a raw client
+// sending bad input.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "tests/support/files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+const std::string runDir = SB_RUN_DIR;
+const std::string binaryDir = SB_BINARY_DIR;
+
+int freePort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof a;
+  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
+  close(fd);
+  return ntohs(a.sin_port);
+}
+
+struct DemoRun {
+  std::string log, frame, state, gdb, status;
+};
+
+// 90 frames of the demo, headless, in dir; serving GDB on port (0: not),
+// with client (a shell command) run beside it.
+DemoRun runDemo(const support::ScratchDir& dir, int port, const std::string& client) {
+  fs::create_directory_symlink(runDir + "/drv", dir / "drv");
+  fs::create_directory_symlink(runDir + "/roms", dir / "roms");
+  std::string command = "cd '" + dir.path.string() + "' || exit 1; (timeout 120 " + binaryDir +
+                        "/stonebreaker --headless --play demo.drv --frames 90 "
+                        "--screenshot last.png --save-state end.sbs";
+  if (port > 0) command += " --gdb " + std::to_string(port);
+  command += " >program.txt 2>&1; echo $? >status)";
+  if (!client.empty()) command += " & " + client + " >client.txt 2>&1; wait";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  DemoRun run{support::readText(dir / "s000.log"), support::readText(dir / "last.png"),
+              support::readText(dir / "end.sbs"), "", support::readText(dir / "status")};
+  if (fs::exists(dir / "client.txt")) run.gdb = support::readText(dir / "client.txt");
+  run.log.resize(std::min(run.log.size(), run.log.find("Memory usage:")));
+  return run;
+}
+
+bool haveDemo() {
+  return fs::exists(runDir + "/drv/demo.drv") && fs::exists(binaryDir + "/demo/master.elf");
+}
+
+struct Session {
+  const char* name;
+  const char* commands;
+  std::vector<const char*> expected;  // in GDB's output
+};
+
+const Session sessions[] = {
+    {"break at a label, registers, memory, step",
+     "break frameInterrupt\ncontinue\ninfo registers pc sp\nx/2xw 0\nstepi\ninfo registers pc\n"
+     "continue\ndelete\nbreak *0x6948\ncontinue\ncontinue\nstepi\nstepi\ndelete\ncontinue\n",
+     {"Thread 1 hit Breakpoint 1, 0x00001144 in frameInterrupt", "sp             0x10ffe",
+      "0x0:\t0x0010fff0\t0x00001000", "pc             0x1148",
+      "Thread 2 hit Breakpoint 2, 0x00006948", "exited normally"}},
+    {"threads, a watchpoint on shared RAM the slave writes, monitor, detach",
+     "info threads\nthread 2\nwatch *(short*)0x200080\ncontinue\nmonitor frame\n"
+     "monitor regions\ndelete\ndetach\n",
+     {"Thread 1 (master 68000)", "Thread 2 (slave 68000)", "Thread 2 hit Hardware watchpoint 1",
+      "New value = ", "frame 1; cycles: master ", "write  200000-20ffff memory", "detached"}},
+};
+
+TEST(GdbSession, GdbMultiarchDrivesBothProcessorsWithoutChangingTheRun) {
+  if (!haveDemo()) GTEST_SKIP() << "the demo has not been built into " << runDir;
+  if (std::system("command -v gdb-multiarch >/dev/null") != 0) {
+    GTEST_SKIP() << "gdb-multiarch is not installed";
+  }
+  support::ScratchDir plainDir("plain");
+  const DemoRun plain = runDemo(plainDir, 0, "");
+  ASSERT_EQ(plain.status, "0\n");
+  for (const Session& s : sessions) {
+    SCOPED_TRACE(s.name);
+    support::ScratchDir dir("gdb");
+    const int port = freePort();
+    support::writeFile(dir / "session.gdb", "set confirm off\nfile " + binaryDir +
+                                                "/demo/master.elf\ntarget remote 127.0.0.1:" +
+                                                std::to_string(port) + "\n" + s.commands);
+    const DemoRun run = runDemo(dir, port, "timeout 120 gdb-multiarch -batch -nx -x session.gdb");
+    for (const char* text : s.expected) {
+      EXPECT_NE(run.gdb.find(text), std::string::npos) << text << " not in:\n" << run.gdb;
+    }
+    EXPECT_EQ(run.status, "0\n");
+    EXPECT_EQ(run.log, plain.log);
+    EXPECT_TRUE(run.frame == plain.frame) << "the last frame differs";
+    // Registers, cycle counters and every RAM byte of both processors.
+    EXPECT_TRUE(run.state == plain.state) << "the machine at the end differs";
+  }
+}
+
+// ---- A raw client -------------------------------------------------------------
+
+int connectTo(int port) {
+  for (int attempt = 0; attempt < 300; ++attempt) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(uint16_t(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return fd;
+    close(fd);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return -1;
+}
+
+// Sends text, then collects what comes back until it ends with a whole
+// packet or a lone NAK (or nothing more comes for two seconds).
+std::string exchange(int fd, const std::string& text) {
+  send(fd, text.data(), text.size(), MSG_NOSIGNAL);
+  std::string got;
+  pollfd p{fd, POLLIN, 0};
+  while (poll(&p, 1, 2000) > 0) {
+    char buffer[4096];
+    const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+    if (n <= 0) break;
+    got.append(buffer, size_t(n));
+    const size_t hash = got.rfind('#');
+    if (got == "-" || (hash != std::string::npos && got.size() == hash + 3)) break;
+  }
+  return got;
+}
+
+struct Exchange {
+  std::string sent, reply;
+};
+
+TEST(GdbSession, BadInputIsAnsweredAndTheRunGoesOn) {
+  if (!haveDemo()) GTEST_SKIP() << "the demo has not been built into " << runDir;
+  const Exchange rows[] = {
+      {"$?#00", "-"},  // bad checksum: NAK, then the resend is taken
+      {"$?#3f", "+$T05thread:1;#"},
+      {std::string("\xff\x00\x7f#zz", 6) + "$qThreadExtraInfo,2#b7", "+$736c617665203638303030#"},
+      {"$" + std::string(20000, 'm') + "#00", "+$E02#a7"},  // oversized
+      {"$vMustReplyEmpty#3a", "+$#00"},
+      {"$m600000,2#f1", "+$ffff#"},  // unmapped: all ones, and no log line
+      {"$X1000,2:\x4e\x71#70", "+$OK#9a"},
+      {"$m1000,2#8c", "+$4e71#"},
+      {"$Z0,zz,2#08", "+$E01#a6"},
+      {"$c#63\x03", "+$T02thread:1;#"},      // Ctrl-C stops a running game
+      {"$vCont;s:2#24", "+$T05thread:2;#"},  // one slave instruction, the master's share first
+  };
+  support::ScratchDir dir("raw");
+  const int port = freePort();
+  std::thread driver([&] {
+    const int fd = connectTo(port);
+    ASSERT_GE(fd, 0);
+    for (const Exchange& row : rows) {
+      EXPECT_EQ(exchange(fd, row.sent).substr(0, row.reply.size()), row.reply) << row.sent;
+    }
+    const int second = connectTo(port);  // refused while one is attached
+    EXPECT_EQ(exchange(second, "$?#3f"), "");
+    close(second);
+    send(fd, "$c#63$m0,", 9, MSG_NOSIGNAL);  // goes on, then vanishes mid-packet
+    close(fd);
+  });
+  const DemoRun run = runDemo(dir, port, "");
+  driver.join();
+  EXPECT_EQ(run.status, "0\n");
+  EXPECT_EQ(run.log.find("read at 0x600000"), std::string::npos);
+  EXPECT_FALSE(run.frame.empty());
+}
+
+}  // namespace

@@ -1,0 +1,28 @@
+// Any bytes a client may send, through the framing and every command, on a
+// machine built from small blank images, then a frame run with whatever
+// breakpoints, watchpoints and steps they left: never a crash.
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+#include "debugger/debugger.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const bool built = [] {
+    GameRom rom;
+    rom.gameName = "fuzz";
+    rom.masterCodeRom.assign(0x1000, 0);
+    rom.slaveCodeRom.assign(0x1000, 0);
+    rom.collisionRom.assign(0x1000, 0);
+    buildMachine(std::move(rom));
+    startCpus();
+    machine.hooks.share = gdbRunHooks(0).share;  // no listener: stops do not wait
+    return true;
+  }();
+  (void)built;
+  gdbResetSession();
+  gdbReceive(data, size);
+  runFrame();
+  gdbTakeOutput();
+  return 0;
+}
