@@ -52,7 +52,9 @@ std::string run(const std::string& words, const char* directory = "") {
   transcript = &boxes;
   setenv("SB_HEADLESS", "1", 1);
   script = std::istringstream(words);
-  CommandLine line{false, false, false, "", 9, "s.png"};
+  CommandLine line;
+  line.frames = 9;
+  line.screenshot = "s.png";
   if (words.rfind("--play ", 0) == 0) script >> line.play >> line.play;
   writeFile("stoneBreaker.ini", "Drvdir \" d/\"");
   if (*directory) fs::remove(directory), fs::create_directory(directory);

@@ -68,7 +68,10 @@ TEST(CommandLine, ArgumentListsAndWhatTheyGive) {
       arguments.push_back(list.substr(at, (end = list.find('|', at)) - at));
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
-    CommandLine line{true, true, true, "stale", 5, "stale"};
+    CommandLine line;  // stale values, all replaced by the parse
+    line.help = line.version = line.headless = true;
+    line.play = line.screenshot = "stale";
+    line.frames = 5;
     std::string error = "stale";
     const int parsed = parseCommandLine(int(argv.size()), argv.data(), line, error);
     EXPECT_EQ(parsed ? std::string(line.help ? "help " : "") + (line.version ? "version " : "") +
