@@ -9,7 +9,7 @@
 #include "base/base.h"
 #include "tests/support/boxes.h"
 #include "tests/support/memory_report.h"
-#include "tests/support/program.h"
+#include "tests/support/shell.h"
 #include "tests/support/table.h"
 #include "tests/support/workdir.h"
 
@@ -87,7 +87,7 @@ TEST(Program, RunsFromAShell) {
   for (const auto& [arguments, outcome] :
        readTable(SB_SOURCE_DIR "/tests/app/program_runs.table")) {
     ScratchDir dir;
-    const ProgramRun run = runProgram(dir.path, arguments);
+    const ShellRun run = runProgram(dir.path, arguments);
     const std::string seen = std::to_string(run.status) + " | " + run.out + " | " + run.err;
     EXPECT_TRUE(std::regex_match(seen, std::regex(outcome))) << arguments << "\n" << seen;
     const bool started = run.status != 2 && run.out.empty();

@@ -5,12 +5,13 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/m68k_program.h"
 #include "tests/support/shell.h"
 
 namespace {
 
 support::ShellRun tool(const support::ScratchDir& dir, const std::string& arguments) {
-  return support::runShell(std::string(SB_DISASM_TOOL) + " " + arguments, dir);
+  return support::runShell(std::string(SB_DISASM_TOOL) + " " + arguments, dir.path);
 }
 
 // The lines of the listing whose address lies in [first, end).
@@ -26,8 +27,11 @@ std::string linesBetween(const std::string& listing, unsigned first, unsigned en
 
 TEST(DisasmTool, ListsEveryLayoutAndRange) {
   support::ScratchDir dir;
-  const std::string image = support::assemble68000(SB_DISASM_DATA "/program.s", dir);
-  if (image.empty()) GTEST_SKIP() << "m68k-linux-gnu-as or -objcopy is missing";
+  std::string error;
+  const support::Bytes bytes = support::assembleM68k(SB_DISASM_DATA "/program.s", error);
+  if (bytes.empty()) GTEST_SKIP() << error;
+  const std::string image(bytes.begin(), bytes.end());
+  support::writeFile(dir / "image", image);
   const std::string listing = support::readText(SB_DISASM_DATA "/listing.txt");
   std::string le = image, even, odd;
   for (size_t i = 0; i < image.size(); i++) {

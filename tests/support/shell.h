@@ -1,4 +1,5 @@
-// Shell commands run from tests, with their exit status and output.
+// Commands run from tests as from a shell, the built program among them,
+// with their exit status and output.
 #pragma once
 
 #include <string>
@@ -12,12 +13,13 @@ struct ShellRun {
   std::string out, err;
 };
 
-// Runs `command` with `dir` as its working directory, capturing standard
-// output and error through files "out" and "err" there.
-ShellRun runShell(const std::string& command, const ScratchDir& dir);
+// Runs command in directory with nothing on standard input; its output is
+// caught in a scratch directory of its own, so directory gains no files.
+ShellRun runShell(const std::string& command, const fs::path& directory);
 
-// Assembles a 68000 source file with GNU as into a plain big-endian image
-// (file "image" in dir); empty when the assembler or objcopy is missing.
-std::string assemble68000(const std::string& source, const ScratchDir& dir);
+// The built program with arguments (already quoted for the shell); environment
+// is a command prefix such as "env -u DISPLAY".
+ShellRun runProgram(const fs::path& directory, const std::string& arguments,
+                    const std::string& environment = "");
 
 }  // namespace support

@@ -6,27 +6,19 @@
 
 #include "system21/system21.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/m68k_image.h"
 
 namespace {
-
-// Puts 68000 words into an image (host order) from a byte address on.
-void put(std::vector<uint8_t>& image, uint32_t address, std::initializer_list<uint16_t> words) {
-  for (uint16_t w : words) {
-    image[address++] = static_cast<uint8_t>(w);
-    image[address++] = static_cast<uint8_t>(w >> 8);
-  }
-}
 
 // Reset vectors (stack, entry 0x400, level-1 autovector 0x500); the main
 // program unmasks interrupts and spins, the level-1 handler counts in the
 // first word of work RAM.
 std::vector<uint8_t> countingProgram(uint16_t stackHigh, uint16_t entryLow) {
-  std::vector<uint8_t> image(0x600);
-  put(image, 0, {stackHigh, 0xfff0, 0, entryLow});
-  put(image, 25 * 4, {0, 0x500});
-  put(image, 0x400, {0x46fc, 0x2000, 0x60fe});          // MOVE #$2000,SR; BRA.S *
-  put(image, 0x500, {0x5279, 0x0010, 0x0000, 0x4e73});  // ADDQ.W #1,$100000; RTE
-  return image;
+  return support::m68kImage(0x600,
+                            {{0, {stackHigh, 0xfff0, 0, entryLow}},
+                             {25 * 4, {0, 0x500}},
+                             {0x400, {0x46fc, 0x2000, 0x60fe}},  // MOVE #$2000,SR; BRA.S *
+                             {0x500, {0x5279, 0x0010, 0x0000, 0x4e73}}});  // ADDQ.W #1,$100000; RTE
 }
 
 TEST(Run, StartUpFramesAndEndOfRun) {
@@ -73,8 +65,8 @@ TEST(Run, StartUpFramesAndEndOfRun) {
 // by the end of the image, and the zeros past it, are listed as words.
 TEST(Run, ListingOfAShortImage) {
   support::LogCapture log;
-  std::vector<uint8_t> master(0x1004);
-  put(master, 0x1000, {0x4e71, 0x203c});  // NOP; MOVE.L #imm,D0 without its operand
+  // NOP; MOVE.L #imm,D0 without its operand
+  const std::vector<uint8_t> master = support::m68kImage(0x1004, {{0x1000, {0x4e71, 0x203c}}});
   buildMachine(GameRom{"", {}, 0, master, std::vector<uint8_t>(0x10), {}});
   logStartupDiagnostics();
   const std::string text = log.text();

@@ -12,15 +12,14 @@
 
 #include "base/base.h"
 #include "system21/system21.h"
+#include "tests/support/m68k_image.h"
 
 namespace {
 
 std::vector<uint8_t> baseState() {
-  std::vector<uint8_t> code(0x600);
-  code[0] = 0x10;  // stack 0x100000, entry 0x400: BRA.S *
-  code[7] = 0x04;
-  code[0x400] = 0xfe;
-  code[0x401] = 0x60;
+  // Stack 0x100000, entry 0x400: BRA.S *
+  const std::vector<uint8_t> code =
+      support::m68kImage(0x600, {{0, {0x10, 0, 0, 0x400}}, {0x400, {0x60fe}}});
   buildMachine(GameRom{"fuzz", {}, 0, code, code, {}});
   startCpus();
   runFrame();
