@@ -52,77 +52,56 @@ const char* usageText() {
 
 namespace {
 
-// One option: its names, whether it takes an argument, and what it sets
-// (false with a message in error for a bad argument).
+// One option: its names and what it sets: a flag, a text that must not be
+// empty, or a count from least to most. `what` says what its argument must
+// be.
 struct OptionRow {
   const char* name;
   const char* shortName;
-  bool takesArgument;
-  bool (*apply)(CommandLine& line, const std::string& argument, std::string& error);
+  bool CommandLine::*flag;
+  std::string CommandLine::*text;
+  int64_t CommandLine::*count;
+  int64_t least, most;
+  const char* what;
 };
-
-bool needsText(const std::string& argument, const char* message, std::string& error) {
-  if (argument.empty()) error = message;
-  return !argument.empty();
-}
 
 const OptionRow optionRows[] = {
-    {"--help", "-h", false,
-     [](CommandLine& l, const std::string&, std::string&) { return l.help = true; }},
-    {"--version", nullptr, false,
-     [](CommandLine& l, const std::string&, std::string&) { return l.version = true; }},
-    {"--headless", nullptr, false,
-     [](CommandLine& l, const std::string&, std::string&) { return l.headless = true; }},
-    {"--play", nullptr, true,
-     [](CommandLine& l, const std::string& a, std::string& e) {
-       l.play = a;
-       return needsText(a, "option '--play' needs a driver file name", e);
-     }},
-    {"--frames", nullptr, true,
-     [](CommandLine& l, const std::string& a, std::string& e) {
-       if (parseCount(a, l.frames)) return true;
-       e = "option '--frames' needs a whole number of frames, not '" + a + "'";
-       return false;
-     }},
-    {"--log-limit", nullptr, true,
-     [](CommandLine& l, const std::string& a, std::string& e) {
-       if (parseCount(a, l.logLimit)) return true;
-       e = "option '--log-limit' needs a whole number of lines, not '" + a + "'";
-       return false;
-     }},
-    {"--screenshot", nullptr, true,
-     [](CommandLine& l, const std::string& a, std::string& e) {
-       l.screenshot = a;
-       return needsText(a, "option '--screenshot' needs a file name", e);
-     }},
-    {"--record", nullptr, true,
-     [](CommandLine& l, const std::string& a, std::string& e) {
-       l.record = a;
-       return needsText(a, "option '--record' needs a directory", e);
-     }},
-    {"--record-every", nullptr, true,
-     [](CommandLine& l, const std::string& a, std::string& e) {
-       if (parseCount(a, l.recordEvery) && l.recordEvery > 0) return true;
-       e = "option '--record-every' needs a whole number of frames above 0, not '" + a + "'";
-       return false;
-     }},
-    {"--save-state", nullptr, true,
-     [](CommandLine& l, const std::string& a, std::string& e) {
-       l.saveState = a;
-       return needsText(a, "option '--save-state' needs a file name", e);
-     }},
-    {"--gdb", nullptr, true,
-     [](CommandLine& l, const std::string& a, std::string& e) {
-       if (parseCount(a, l.gdbPort) && l.gdbPort > 0 && l.gdbPort <= maxPort) return true;
-       e = "option '--gdb' needs a port number from 1 to 65535, not '" + a + "'";
-       return false;
-     }},
-    {"--load-state", nullptr, true,
-     [](CommandLine& l, const std::string& a, std::string& e) {
-       l.loadState = a;
-       return needsText(a, "option '--load-state' needs a file name", e);
-     }},
+    {"--help", "-h", &CommandLine::help, nullptr, nullptr, 0, 0, nullptr},
+    {"--version", nullptr, &CommandLine::version, nullptr, nullptr, 0, 0, nullptr},
+    {"--headless", nullptr, &CommandLine::headless, nullptr, nullptr, 0, 0, nullptr},
+    {"--play", nullptr, nullptr, &CommandLine::play, nullptr, 0, 0, "a driver file name"},
+    {"--frames", nullptr, nullptr, nullptr, &CommandLine::frames, 0, largestCount,
+     "a whole number of frames"},
+    {"--log-limit", nullptr, nullptr, nullptr, &CommandLine::logLimit, 0, largestCount,
+     "a whole number of lines"},
+    {"--screenshot", nullptr, nullptr, &CommandLine::screenshot, nullptr, 0, 0, "a file name"},
+    {"--record", nullptr, nullptr, &CommandLine::record, nullptr, 0, 0, "a directory"},
+    {"--record-every", nullptr, nullptr, nullptr, &CommandLine::recordEvery, 1, largestCount,
+     "a whole number of frames above 0"},
+    {"--save-state", nullptr, nullptr, &CommandLine::saveState, nullptr, 0, 0, "a file name"},
+    {"--gdb", nullptr, nullptr, nullptr, &CommandLine::gdbPort, 1, maxPort,
+     "a port number from 1 to 65535"},
+    {"--load-state", nullptr, nullptr, &CommandLine::loadState, nullptr, 0, 0, "a file name"},
 };
+
+// Sets what the row sets; false with a message in error for a bad argument.
+bool apply(const OptionRow& row, CommandLine& line, const std::string& argument,
+           std::string& error) {
+  if (row.flag != nullptr) return line.*row.flag = true;
+  const std::string needs = std::string("option '") + row.name + "' needs " + row.what;
+  if (row.text != nullptr) {
+    line.*row.text = argument;
+    if (argument.empty()) error = needs;
+    return !argument.empty();
+  }
+  int64_t value = 0;
+  if (parseCount(argument, value) && value >= row.least && value <= row.most) {
+    line.*row.count = value;
+    return true;
+  }
+  error = needs + ", not '" + argument + "'";
+  return false;
+}
 
 const OptionRow* findOption(const std::string& option) {
   for (const OptionRow& row : optionRows) {
@@ -152,18 +131,19 @@ int parseCommandLine(int argc, char** argv, CommandLine& line, std::string& erro
                                         : "unexpected argument '" + option + "'";
       return 0;
     }
-    if (!row->takesArgument && attached) {
+    const bool takesArgument = row->flag == nullptr;
+    if (!takesArgument && attached) {
       error = "option '" + option + "' takes no argument";
       return 0;
     }
-    if (row->takesArgument && !attached) {
+    if (takesArgument && !attached) {
       if (i + 1 >= argc || argv[i + 1] == nullptr) {
         error = "option '" + option + "' needs an argument";
         return 0;
       }
       argument = argv[++i];
     }
-    if (!row->apply(line, argument, error)) return 0;
+    if (!apply(*row, line, argument, error)) return 0;
   }
   return 1;
 }
