@@ -9,8 +9,6 @@
 // on to the entry that would have served it. A share is run as one or more
 // cpuExec calls whose budgets add up to what one call would have been given,
 // so the machine's schedule is the one of a run without a debugger.
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -354,25 +352,11 @@ std::string regionsText(int cpu) {
   return text;
 }
 
-// The last lines of the log file, read back through its descriptor.
+// The last lines the log was given.
 std::string logTail() {
-  constexpr long tailBytes = 1024;
-  FILE* log = logFile();
-  if (log == nullptr) return "no log\n";
-  fflush(log);
-  const std::string path = "/proc/self/fd/" + std::to_string(fileno(log));
-  const int fd = open(path.c_str(), O_RDONLY);
-  if (fd < 0) return "the log cannot be read back\n";
-  const off_t size = lseek(fd, 0, SEEK_END);
-  const off_t from = size > tailBytes ? size - tailBytes : 0;
-  std::string text(size_t(size - from), '\0');
-  const ssize_t got = pread(fd, text.data(), text.size(), from);
-  close(fd);
-  text.resize(got > 0 ? size_t(got) : 0);
-  // Whole lines only.
-  if (from > 0) {
-    const size_t newline = text.find('\n');
-    text.erase(0, newline == std::string::npos ? text.size() : newline + 1);
-  }
+  constexpr size_t lineCount = 16;
+  if (logFile() == nullptr) return "no log\n";
+  std::string text;
+  for (const std::string& line : recentLogLines(lineCount)) text += line + "\n";
   return text;
 }
