@@ -160,8 +160,7 @@ bool readWholeFile(const char* path, std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-int saveState(const char* path, const char* driverFileName, const uint32_t* frame,
-              std::string& error) {
+std::vector<uint8_t> stateBytes(const char* driverFileName, const uint32_t* frame) {
   Writer w;
   w.put(stateMagic, sizeof stateMagic);
   w.put(stateVersion, 4);
@@ -181,9 +180,14 @@ int saveState(const char* path, const char* driverFileName, const uint32_t* fram
   w.put(framePixels, 4);
   for (size_t i = 0; i < framePixels; i++) w.put(frame != nullptr ? frame[i] : 0, 4);
   w.put(crc32(w.bytes.data(), w.bytes.size()), 4);
+  return w.bytes;
+}
 
+int saveState(const char* path, const char* driverFileName, const uint32_t* frame,
+              std::string& error) {
+  const std::vector<uint8_t> bytes = stateBytes(driverFileName, frame);
   FILE* file = openRegularFile(path, true);
-  bool ok = file != nullptr && fwrite(w.bytes.data(), 1, w.bytes.size(), file) == w.bytes.size();
+  bool ok = file != nullptr && fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   if (file != nullptr && fclose(file) != 0) ok = false;
   if (!ok) error = std::string("cannot write ") + path;
   return ok ? 1 : 0;

@@ -140,8 +140,10 @@ void recordUnknownAccess(int cpu, AccessKind kind, uint32_t address, uint32_t da
 void logAccessSummary();
 
 // ---- Saved states (savestate.cpp) ---------------------------------------------
-// The machine and the frame on screen, for the game of driverFileName. 1
-// written; 0 with the reason in error.
+// The machine and the frame on screen, for the game of driverFileName, as a
+// state file holds them; saveState writes them to path: 1 written, 0 with
+// the reason in error.
+std::vector<uint8_t> stateBytes(const char* driverFileName, const uint32_t* frame);
 int saveState(const char* path, const char* driverFileName, const uint32_t* frame,
               std::string& error);
 // Puts the machine and the frame in the state of the file (or of bytes), which

@@ -1,4 +1,4 @@
-// PNG files read back with zlib, the tests' oracle for written images.
+// PNG files read back through Qt's image reader, for written images.
 #pragma once
 
 #include <cstdint>
@@ -8,9 +8,8 @@
 
 namespace support {
 
-// The pixels (0x00RRGGBB) of an 8-bit RGB PNG of unfiltered rows. Fails the
-// test and gives no pixels when the file is not one, or when a chunk's
-// checksum or the stream's is wrong.
+// The pixels (0x00RRGGBB) of an 8-bit RGB PNG; fails the test and gives no
+// pixels when the file is missing, damaged or of another kind.
 std::vector<uint32_t> readPng(const fs::path& path, int& width, int& height);
 
 }  // namespace support

@@ -2,11 +2,8 @@
 // of a small machine (pairs of an offset and a byte to XOR in, then a length
 // to cut it to) and, when its first byte is odd, seals it with a fresh
 // CRC-32 so that the edits reach the fields behind the checksum.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -23,17 +20,8 @@ std::vector<uint8_t> baseState() {
   buildMachine(GameRom{"fuzz", {}, 0, code, code, {}});
   startCpus();
   runFrame();
-  const std::string path = "/tmp/sb_state_fuzzer_" + std::to_string(getpid()) + ".sbs";
-  std::string error;
-  std::vector<uint32_t> frame(size_t{screenWidth} * screenHeight);
-  saveState(path.c_str(), "fuzz.drv", frame.data(), error);
-  std::vector<uint8_t> bytes;
-  if (FILE* f = fopen(path.c_str(), "rb")) {
-    for (int c; (c = fgetc(f)) != EOF;) bytes.push_back(static_cast<uint8_t>(c));
-    fclose(f);
-  }
-  std::remove(path.c_str());
-  return bytes;
+  const std::vector<uint32_t> frame(size_t{screenWidth} * screenHeight);
+  return stateBytes("fuzz.drv", frame.data());
 }
 
 }  // namespace

@@ -32,18 +32,12 @@ void runFrames(int from, int to, std::vector<uint32_t>& frame) {
   for (int i = from; i < to; i++) runFrame(), frame[i] += machine.cpu1Context.dreg[0];
 }
 
-support::Bytes stateOf(const support::ScratchDir& dir, const std::vector<uint32_t>& frame) {
-  std::string error;
-  EXPECT_EQ(saveState((dir / "now.sbs").c_str(), driver, frame.data(), error), 1) << error;
-  return support::readBytes(dir.path / "now.sbs");
-}
-
 TEST(SavedState, GoesOnExactly) {
   support::ScratchDir dir;
   std::vector<uint32_t> straight(size_t{screenWidth} * screenHeight), resumed = straight;
   buildCounting();
   runFrames(0, 200, straight);
-  const support::Bytes expected = stateOf(dir, straight);
+  const support::Bytes expected = stateBytes(driver, straight.data());
   buildCounting();
   runFrames(0, 100, resumed);
   std::string error;
@@ -52,17 +46,16 @@ TEST(SavedState, GoesOnExactly) {
   std::fill(resumed.begin(), resumed.end(), 0);
   ASSERT_EQ(loadState((dir / "half.sbs").c_str(), driver, resumed.data(), error), 1) << error;
   runFrames(100, 200, resumed);
-  EXPECT_EQ(stateOf(dir, resumed), expected);
+  EXPECT_EQ(stateBytes(driver, resumed.data()), expected);
   EXPECT_EQ(machine.frameNumber, 200);
   EXPECT_GT(machine.masterWorkRam[0] | machine.slaveWorkRam[0], 190);  // interrupts were taken
 }
 
 TEST(SavedState, RefusedWhenItDoesNotFit) {
-  support::ScratchDir dir;
   std::vector<uint32_t> frame(size_t{screenWidth} * screenHeight, 7);
   buildCounting();
   runFrames(0, 3, frame);
-  const support::Bytes good = stateOf(dir, frame);
+  const support::Bytes good = stateBytes(driver, frame.data());
   auto sealed = [](support::Bytes b) {  // with a CRC-32 that fits again
     const uint32_t crc = crc32(b.data(), b.size() - 4);
     for (int i = 0; i < 4; i++) b[b.size() - 4 + i] = uint8_t(crc >> (8 * i));
@@ -90,12 +83,13 @@ TEST(SavedState, RefusedWhenItDoesNotFit) {
   for (const auto& row : rows) {
     buildCounting(row.romByte);
     runFrames(3, 4, frame);
-    const support::Bytes before = stateOf(dir, frame);
+    const support::Bytes before = stateBytes(driver, frame.data());
     std::vector<uint32_t> loaded = frame;
     std::string error;
     EXPECT_EQ(applyState(row.bytes, row.game, loaded.data(), error), 0);
     EXPECT_EQ(error, row.error);
-    EXPECT_TRUE(loaded == frame && stateOf(dir, frame) == before) << row.error;  // untouched
+    EXPECT_TRUE(loaded == frame && stateBytes(driver, frame.data()) == before)
+        << row.error;  // untouched
   }
 }
 
