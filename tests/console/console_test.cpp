@@ -41,7 +41,7 @@ TEST(Console, OptionsFrameBufferAndTheKeyThatEndsARun) {
   closeConsole();
 }
 
-TEST(Png, ImagesReadBackThroughZlib) {
+TEST(Png, ImagesReadBack) {
   ScratchDir dir;
   // The game's frame, the smallest image, a row one byte past a stored
   // block, and a stream past the checksum's reduction interval.
