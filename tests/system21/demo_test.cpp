@@ -51,9 +51,9 @@ TEST(Demo, GoldenRun) {
             std::string::npos);
   EXPECT_EQ(runGame("absent.drv", options), 0);
 
-  // 200 frames straight, and 100 saved then 100 more from the saved state,
-  // end in the same state (machine and frame) with the same dump and stop
-  // lines.
+  // 200 frames straight (every 100th recorded), and 100 saved then 100 more
+  // from the saved state, end in the same state (machine and frame) with the
+  // same dump and stop lines.
   auto endLines = [](const std::string& text) {
     const size_t stop = text.find("system21: 68000 cpu 1 stopped");
     const size_t from = text.rfind('\n', stop - 2) + 1;
@@ -67,7 +67,14 @@ TEST(Demo, GoldenRun) {
     options.maxFrames = i == 0 ? 200 : 100;
     options.loadStatePath = *loads[i] ? dir / loads[i] : "";
     options.saveStatePath = dir / saves[i];
+    options.recordDirectory = i == 0 ? dir / "frames" : "";
+    options.recordEvery = 100;
     ASSERT_EQ(runGame("demo.drv", options), 1);
+    if (i == 0) {
+      EXPECT_EQ(std::distance(fs::directory_iterator(dir / "frames"), {}), 2);
+      EXPECT_TRUE(support::readPng(dir / "frames/frame-000200.png", width, height) ==
+                  support::readPng(options.screenshotPath, width, height));
+    }
     ends[i] = endLines(runLog.text());
   }
   EXPECT_EQ(ends[2], ends[0]);
