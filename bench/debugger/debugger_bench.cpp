@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "base/base.h"
+#include "bench/run_directory.h"
 #include "console/console.h"
 #include "debugger/debugger.h"
 #include "system21/system21.h"
@@ -105,12 +106,7 @@ double timeRun(const char* driver, int frames, const Mode& mode) {
 int main(int argc, char** argv) {
   const int frames = argc > 1 && std::atoi(argv[1]) > 0 ? std::atoi(argv[1]) : 3000;
   const std::string runDir = argc > 2 ? argv[2] : SB_RUN_DIR;
-  settings = defaultSettings();
-  settings.Drvdir = runDir + "/drv/";
-  settings.Romdir = settings.AlternateRomdir1 = settings.AlternateRomdir2 =
-      settings.AlternateRomdir3 = runDir + "/roms/";
-  setHeadless(true);
-  openLog("/dev/null");
+  useRunDirectory(runDir);
   const Mode modes[] = {
       {"no server", false, ""},
       {"client attached, nothing set", true, ""},

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/base.h"
+#include "bench/run_directory.h"
 #include "console/console.h"
 #include "system21/system21.h"
 
@@ -59,12 +60,7 @@ int main(int argc, char** argv) {
   std::string runDir = argc > 2 ? argv[2] : SB_RUN_DIR;
   const char* driver = argc > 3 ? argv[3] : "demo.drv";
   if (frames <= 0) frames = 3000;
-  settings = defaultSettings();
-  settings.Drvdir = runDir + "/drv/";
-  settings.Romdir = settings.AlternateRomdir1 = settings.AlternateRomdir2 =
-      settings.AlternateRomdir3 = runDir + "/roms/";
-  setHeadless(true);
-  openLog("/dev/null");
+  useRunDirectory(runDir);
   for (bool render : {true, false}) {
     std::vector<Result> runs;
     for (int r = 0; r < 5; r++) {
