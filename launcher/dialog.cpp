@@ -28,8 +28,7 @@ namespace {
 struct Remembered {
   int sortColumn = -1;     // the column sorted last, -1 before any sort
   std::string lastPlayed;  // the driver file played last
-  bool showFps = false;    // the two check boxes
-  bool disableSound = false;
+  bool showFps = false;    // the "Show FPS" box
 };
 Remembered remembered;
 
@@ -200,14 +199,13 @@ void connectDialog(QDialog* dialog, const Ui::LauncherDialog& ui) {
   // Keyboard moves choose the row they land on.
   QObject::connect(list, &QTreeWidget::currentItemChanged,
                    [](QTreeWidgetItem* item) { selectRow(item); });
-  // Show FPS is passed to the game; sound is not emulated, so its box only
-  // keeps its tick.
+  // Show FPS is passed to the game; sound is not emulated, so its box stays
+  // disabled, unticked.
   ui.showFpsCheck->setChecked(remembered.showFps);
   QObject::connect(ui.showFpsCheck, &QCheckBox::toggled, [](bool on) {
     remembered.showFps = on;
     state.outcome.showFps = on;
   });
-  ui.disableSoundCheck->setChecked(remembered.disableSound);
   ui.disableSoundCheck->setEnabled(false);
   ui.disableSoundCheck->setToolTip(QString::fromLatin1(soundToolTip));
 }
