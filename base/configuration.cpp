@@ -48,12 +48,9 @@ constexpr DirectoryKey directoryKeys[] = {
     {"Stadir", &Settings::Stadir},
 };
 
-// The file's values, read once when it is loaded.
-std::vector<StreamValue> fileValues;
-
 // The value after the first bare token that is the key, as a search from the
 // start of the file finds it; false when the key or its value is missing.
-bool readSetting(const char* key, std::string& value) {
+bool readSetting(const std::vector<StreamValue>& fileValues, const char* key, std::string& value) {
   for (size_t i = 0; i < fileValues.size(); ++i) {
     const StreamValue& token = fileValues[i];
     if (token.quoted || !sameTextIgnoringCase(token.text, key)) continue;
@@ -98,9 +95,9 @@ bool parseLow8Bits(const std::string& text, uint8_t& result) {
   return true;
 }
 
-void readYesNo(const char* key, bool& field) {
+void readYesNo(const std::vector<StreamValue>& fileValues, const char* key, bool& field) {
   std::string value;
-  if (readSetting(key, value)) field = sameTextIgnoringCase(value, "yes");
+  if (readSetting(fileValues, key, value)) field = sameTextIgnoringCase(value, "yes");
 }
 
 const char* yesNo(bool value) {
@@ -140,22 +137,22 @@ void loadConfiguration(const char* path) {
     if (errno != notRegularFile) saveConfiguration(path);
     return;
   }
-  fileValues = readAllValues();
+  // The file is read once, then searched for each key.
+  const std::vector<StreamValue> fileValues = readAllValues();
   closeDriverFile();
   std::string value;
-  if (readSetting("Frameskip", value)) parseLow8Bits(value, settings.Frameskip);
-  readYesNo("VerifyRoms", settings.VerifyRoms);
-  readYesNo("debugMode", settings.debugMode);
-  readYesNo("firstTimeRun", settings.firstTimeRun);
+  if (readSetting(fileValues, "Frameskip", value)) parseLow8Bits(value, settings.Frameskip);
+  readYesNo(fileValues, "VerifyRoms", settings.VerifyRoms);
+  readYesNo(fileValues, "debugMode", settings.debugMode);
+  readYesNo(fileValues, "firstTimeRun", settings.firstTimeRun);
   for (const DirectoryKey& directory : directoryKeys)
-    if (readSetting(directory.key, value)) settings.*directory.field = value;
-  if (readSetting("threadPriority", value)) {
+    if (readSetting(fileValues, directory.key, value)) settings.*directory.field = value;
+  if (readSetting(fileValues, "threadPriority", value)) {
     for (const PriorityName& name : priorityNames)
       if (sameTextIgnoringCase(value, name.readName)) settings.threadPriority = name.level;
   }
-  readYesNo("hardwareStretch", settings.hardwareStretch);
-  readYesNo("surfacesInSystemMemory", settings.surfacesInSystemMemory);
-  fileValues = {};
+  readYesNo(fileValues, "hardwareStretch", settings.hardwareStretch);
+  readYesNo(fileValues, "surfacesInSystemMemory", settings.surfacesInSystemMemory);
 }
 
 void saveConfiguration(const char* path) {
