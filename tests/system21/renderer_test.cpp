@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <numeric>
 
 #include "system21/system21.h"
 
@@ -101,6 +103,42 @@ TEST(Renderer, Lists) {
   EXPECT_EQ(frame[(8 * 16 + 15) * screenWidth + 7 * 16 + 14], tile0);  // sprite 255
   EXPECT_EQ(frame[8 * screenWidth + 7 * 16 + 8], tile1);
   EXPECT_EQ(frame[8 * screenWidth + 8 * 16 + 8], tile0);
+}
+
+// The palette follows its RAM whatever changed it between two conversions:
+// a write, a loaded state, the machine built again. Tile byte v lies at v / 16,
+// v % 16; byte 0xff stays black whatever its entry holds.
+TEST(Renderer, PaletteFollowsItsRam) {
+  std::vector<uint8_t> tile(256);
+  std::iota(tile.begin(), tile.end(), 0);
+  const auto build = [&] { buildMachine(GameRom{"palette", tile, 1, {}, {}, {}}); };
+  build();
+  std::vector<uint32_t> frame(screenWidth * screenHeight);
+  word(0x740000 + 2 * 0x1234, 0x0abc);
+  convertPalette();
+  const std::vector<uint8_t> saved = stateBytes("palette.drv", frame.data());
+  std::string error;
+  const struct {
+    std::function<void()> change;
+    int entry;
+    uint32_t colour;
+  } rows[] = {
+      {[] { word(0x740000 + 2 * 0x1234, 0x1234); }, 0x1234, 0x120034},
+      {[] { word(0x750000 + 2 * 0x1234, 0xff56); }, 0x1234, 0x125634},
+      {[] { word(0x740000 + 2 * 0x1fff, 0x1234); }, 0x1fff, 0x120034},
+      {[] { word(0x75fffe, 0x0077); }, 0x7fff, 0x7700},
+      {[&] { EXPECT_EQ(applyState(saved, "palette.drv", frame.data(), error), 1); }, 0x1234,
+       0x0a00bc},
+      {build, 0x1234, 0},
+  };
+  for (const auto& row : rows) {
+    row.change();
+    convertPalette();
+    drawTile(frame.data(), 0, row.entry >> 8, 0, 0);
+    const int v = row.entry & 0xff;
+    EXPECT_EQ(palette[row.entry], row.colour) << row.entry;
+    EXPECT_EQ(frame[v / 16 * screenWidth + v % 16], v == 0xff ? 0 : row.colour) << row.entry;
+  }
 }
 
 }  // namespace
