@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 #include <numeric>
 
 #include "system21/system21.h"
@@ -106,38 +105,31 @@ TEST(Renderer, Lists) {
 }
 
 // The palette follows its RAM whatever changed it between two conversions:
-// a write, a loaded state, the machine built again. Tile byte v lies at v / 16,
-// v % 16; byte 0xff stays black whatever its entry holds.
+// a word written {address, value} or, address 0, the saved state loaded. Tile
+// byte v is at row v / 16, column v % 16; 0xff stays black whatever its entry.
 TEST(Renderer, PaletteFollowsItsRam) {
   std::vector<uint8_t> tile(256);
   std::iota(tile.begin(), tile.end(), 0);
-  const auto build = [&] { buildMachine(GameRom{"palette", tile, 1, {}, {}, {}}); };
-  build();
+  buildMachine(GameRom{"palette", tile, 1, {}, {}, {}});
   std::vector<uint32_t> frame(screenWidth * screenHeight);
-  word(0x740000 + 2 * 0x1234, 0x0abc);
+  word(0x742468, 0x0abc);
   convertPalette();
   const std::vector<uint8_t> saved = stateBytes("palette.drv", frame.data());
   std::string error;
-  const struct {
-    std::function<void()> change;
-    int entry;
-    uint32_t colour;
-  } rows[] = {
-      {[] { word(0x740000 + 2 * 0x1234, 0x1234); }, 0x1234, 0x120034},
-      {[] { word(0x750000 + 2 * 0x1234, 0xff56); }, 0x1234, 0x125634},
-      {[] { word(0x740000 + 2 * 0x1fff, 0x1234); }, 0x1fff, 0x120034},
-      {[] { word(0x75fffe, 0x0077); }, 0x7fff, 0x7700},
-      {[&] { EXPECT_EQ(applyState(saved, "palette.drv", frame.data(), error), 1); }, 0x1234,
-       0x0a00bc},
-      {build, 0x1234, 0},
-  };
-  for (const auto& row : rows) {
-    row.change();
+  // address, value, entry, colour
+  const uint32_t rows[][4] = {{0x742468, 0x1234, 0x1234, 0x120034},
+                              {0x752468, 0xff56, 0x1234, 0x125634},
+                              {0x743ffe, 0x1234, 0x1fff, 0x120034},
+                              {0x75fffe, 0x0077, 0x7fff, 0x7700},
+                              {0, 0, 0x1234, 0x0a00bc}};
+  for (const auto& [address, value, entry, colour] : rows) {
+    if (address != 0) word(address, uint16_t(value));
+    if (address == 0) applyState(saved, "palette.drv", frame.data(), error);  // or the colour fails
     convertPalette();
-    drawTile(frame.data(), 0, row.entry >> 8, 0, 0);
-    const int v = row.entry & 0xff;
-    EXPECT_EQ(palette[row.entry], row.colour) << row.entry;
-    EXPECT_EQ(frame[v / 16 * screenWidth + v % 16], v == 0xff ? 0 : row.colour) << row.entry;
+    drawTile(frame.data(), 0, entry >> 8, 0, 0);
+    const uint32_t v = entry & 0xff;
+    EXPECT_EQ(palette[entry], colour) << entry;
+    EXPECT_EQ(frame[v / 16 * screenWidth + v % 16], v == 0xff ? 0 : colour) << entry;
   }
 }
 
