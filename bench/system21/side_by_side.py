@@ -121,6 +121,10 @@ def main():
                 figures[name, kind] = (on, off)
                 print(f"  {name:>12}, {kind:>6}: rendering on {on:.0f} fps, off {off:.0f} fps, "
                       f"rendering {1e6 / on - 1e6 / off:.1f} us a frame")
+        pairs = list(zip(results[options.rev], results["this build"]))
+        print(f"  this build / {options.rev}, median of the rounds' own ratios: "
+              f"{statistics.median(n[0] / b[0] for b, n in pairs):.2f} rendering on, "
+              f"{statistics.median(n[1] / b[1] for b, n in pairs):.2f} off")
         for kind in ("median", "best"):
             (base_on, base_off), (on, off) = figures[options.rev, kind], figures["this build", kind]
             print(f"  this build / {options.rev}, {kind}: {on / base_on:.2f} rendering on, "
