@@ -71,7 +71,7 @@ Recorder startRecorder(const RunOptions& options) {
   return r;
 }
 
-void showProgress(Recorder& r, bool last) {
+void printProgress(Recorder& r, bool last) {
   const auto now = std::chrono::steady_clock::now();
   if (!r.showProgress || (!last && now - r.lastProgress < std::chrono::seconds(1))) return;
   r.lastProgress = now;
@@ -92,7 +92,7 @@ void recordFrame(Recorder& r, const uint32_t* frame) {
     return;
   }
   r.written++;
-  showProgress(r, false);
+  printProgress(r, false);
 }
 
 // A file asked for that could not be written whole: a line on standard
@@ -202,7 +202,7 @@ int runGame(const char* driverFileName, const RunOptions& options, std::string* 
     // What a frame logged is on disk even if the run is killed.
     if (FILE* log = logFile()) fflush(log);
   }
-  if (!recorder.directory.empty()) showProgress(recorder, true);
+  if (!recorder.directory.empty()) printProgress(recorder, true);
   if (machine.hooks.runEnd != nullptr) machine.hooks.runEnd();
   machine.hooks = {};
   logEndOfRun();
