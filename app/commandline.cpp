@@ -46,8 +46,9 @@ const char* usageText() {
          "  --load-state FILE    start the run from the state in FILE (same game and ROMs)\n"
          "  --gdb PORT           each run waits, halted, for a GDB client on 127.0.0.1:PORT\n"
          "\n"
-         "Exit status: 0 normally, 1 when the game named by --play cannot be loaded,\n"
-         "2 for a bad command line.\n";
+         "Exit status: 0 normally, 1 when the game named by --play cannot be loaded or\n"
+         "a file asked for by --save-state, --screenshot or --record cannot be written\n"
+         "whole, 2 for a bad command line.\n";
 }
 
 namespace {

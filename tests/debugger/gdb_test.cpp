@@ -159,6 +159,13 @@ TEST(GdbSession, BadInputIsAnsweredAndTheRunGoesOn) {
       {"$Z0,zz,2#08", "+$E01#a6"},
       {"$c#63\x03", "+$T02thread:1;#"},      // Ctrl-C stops a running game
       {"$vCont;s:2#24", "+$T05thread:2;#"},  // one slave instruction, the master's share first
+      // Refused whole, the machine still halted: an unknown action, a
+      // thread not there, a malformed thread, a signal of one digit.
+      {"$vCont;x#bd", "+$E01#a6"},
+      {"$vCont;s:3#25", "+$E01#a6"},
+      {"$vCont;c:zz#d6", "+$E01#a6"},
+      {"$vCont;C5#bd", "+$E01#a6"},
+      {"$?#3f", "+$T05thread:2;#"},
   };
   support::ScratchDir dir("raw");
   const int port = freePort();
