@@ -33,7 +33,7 @@ constexpr int port = 47231;
 
 struct Mode {
   const char* name;
-  bool server;
+  bool server, history;
   std::string packets;  // what the client sends before continuing
 };
 
@@ -76,27 +76,32 @@ double timeRun(const char* driver, int frames, const Mode& mode) {
   uint32_t* frame = frameBuffer();
   std::atomic<bool> done = false;
   std::thread attached;
+  machine.screen = frame;
+  machine.render = true;
   if (mode.server) {
-    machine.hooks = gdbRunHooks(port);
+    machine.hooks = {gdbRunHooks(port)};
+    if (mode.history) startHistory(size_t{256} << 20);
     attached = std::thread(client, mode.packets, std::cref(done));
-    machine.hooks.runStart();  // halted until the client continues
+    machine.hooks[0].runStart();  // halted until the client continues
   }
   const auto begin = std::chrono::steady_clock::now();
   for (int i = 0; i < frames; i++) {
-    if (machine.hooks.frameEnd != nullptr) machine.hooks.frameEnd();
-    runFrame();
-    convertPalette();
-    drawSprites(frame);
+    if (mode.server) machine.hooks[0].frameEnd();
+    while (!continueFrame().empty()) {
+    }
+    drawFrame();
     presentFrame(frame);
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
   if (mode.server) {
-    machine.hooks.runEnd();
+    machine.hooks[0].runEnd();
     done = true;
     attached.join();
   }
-  machine.hooks = {};
+  stopHistory();
+  machine.hooks.clear();
+  machine.screen = nullptr;
   closeConsole();
   return frames / seconds;
 }
@@ -108,10 +113,11 @@ int main(int argc, char** argv) {
   const std::string runDir = argc > 2 ? argv[2] : SB_RUN_DIR;
   useRunDirectory(runDir);
   const Mode modes[] = {
-      {"no server", false, ""},
-      {"client attached, nothing set", true, ""},
-      {"a breakpoint set (never reached)", true, packet("Z0,126c,2")},
-      {"a watchpoint on shared RAM", true, packet("Z2,200ffe,2")},
+      {"no server", false, false, ""},
+      {"client attached, history off", true, false, ""},
+      {"client attached, history on", true, true, ""},
+      {"a breakpoint set (never reached)", true, true, packet("Z0,126c,2")},
+      {"a watchpoint on shared RAM", true, true, packet("Z2,200ffe,2")},
   };
   // The modes take turns, so that load from elsewhere falls on all alike.
   constexpr size_t modeCount = sizeof modes / sizeof modes[0];
