@@ -6,8 +6,8 @@
 // and running forward to it: runs are deterministic, so the machine, the log
 // and the frame on screen come out exactly as they were.
 #include <algorithm>
-#include <chrono>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <string>
 #include <vector>
@@ -19,14 +19,21 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // Snapshots are spaced so that taking them costs about this share of the
-// time frames take; the spacing also bounds what a step back replays.
+// time frames take, and so that going back replays at most about this long.
 constexpr double snapshotShare = 0.05;
+constexpr double longestReplaySeconds = 0.020;
 constexpr int64_t fewestFramesApart = 4, mostFramesApart = 3600;
 // A gap between frame starts longer than this was a halt, not a frame.
 constexpr double longestFrameSeconds = 0.010;
+
+// Processor time of this thread: what the work took, whatever else the
+// machine was doing.
+double threadSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
 
 struct Snapshot {
   RunPoint point;
@@ -47,7 +54,7 @@ struct HistoryState {
   bool replaying = false;
   // Spacing: what the last snapshot cost and what a frame takes.
   double snapshotSeconds = 0, frameSeconds = 0;
-  Clock::time_point lastFrameStart;
+  double lastFrameStart = 0;
   int64_t framesApart = fewestFramesApart;
 };
 HistoryState history;
@@ -164,7 +171,7 @@ size_t heldBytes() {
 
 void takeSnapshot() {
   HistoryState& h = history;
-  const Clock::time_point start = Clock::now();
+  const double start = threadSeconds();
   capture(h.scratch);
   if (!h.snapshots.empty() && h.scratch.size() == h.newest.size()) {
     h.snapshots.back().delta = encodeDelta(h.newest, h.scratch);
@@ -185,7 +192,7 @@ void takeSnapshot() {
     h.deltaBytes -= h.snapshots.front().delta.size();
     h.snapshots.pop_front();
   }
-  h.snapshotSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+  h.snapshotSeconds = threadSeconds() - start;
 }
 
 // The snapshot at index made whole in image, from the newest back.
@@ -298,7 +305,7 @@ void startHistory(size_t budgetBytes) {
   history.on = budgetBytes > 0;
   history.budget = budgetBytes;
   if (history.on) takeSnapshot();
-  history.lastFrameStart = Clock::now();
+  history.lastFrameStart = threadSeconds();
 }
 
 void stopHistory() {
@@ -328,20 +335,21 @@ void historyBeforeRunning() {
   if (machine.share != 0) return;
   // Frame start: learn what a frame takes (halts left out), and snapshot
   // when enough frames have gone by.
-  const Clock::time_point now = Clock::now();
-  const double seconds = std::chrono::duration<double>(now - h.lastFrameStart).count();
+  const double now = threadSeconds();
+  const double seconds = now - h.lastFrameStart;
   h.lastFrameStart = now;
   if (seconds < longestFrameSeconds) {
     h.frameSeconds = h.frameSeconds == 0 ? seconds : 0.9 * h.frameSeconds + 0.1 * seconds;
   }
-  if (h.snapshots.empty() || machine.frameNumber - h.snapshots.back().point.frame < h.framesApart) {
-    if (!h.snapshots.empty()) return;
-  }
-  if (!h.snapshots.empty() && h.snapshots.back().point == currentPoint()) return;
+  const Snapshot& last = h.snapshots.back();
+  if (machine.frameNumber - last.point.frame < h.framesApart || last.point == currentPoint())
+    return;
   takeSnapshot();
-  const double frames = h.frameSeconds > 0 ? h.snapshotSeconds / snapshotShare / h.frameSeconds
-                                           : double(fewestFramesApart);
-  h.framesApart = std::clamp<int64_t>(int64_t(frames) + 1, fewestFramesApart, mostFramesApart);
+  if (h.frameSeconds > 0) {
+    const double frames =
+        std::min(h.snapshotSeconds / snapshotShare, longestReplaySeconds) / h.frameSeconds;
+    h.framesApart = std::clamp<int64_t>(int64_t(frames) + 1, fewestFramesApart, mostFramesApart);
+  }
 }
 
 TravelResult stepBack(int cpu, StopEvent& stop) {
@@ -399,10 +407,10 @@ std::string historyText() {
   char text[256];
   const int64_t first = h.snapshots.empty() ? machine.frameNumber : h.snapshots.front().point.frame;
   snprintf(text, sizeof text,
-           "history: frames %lld to %lld in %zu snapshots (one every %lld frames); "
+           "history: frames %lld to %lld in %zu snapshots, one every %lld frames (%.2f ms each); "
            "%.1f MB held of a %.1f MB budget\n",
            static_cast<long long>(first), static_cast<long long>(machine.frameNumber),
-           h.snapshots.size(), static_cast<long long>(h.framesApart), heldBytes() / 1048576.0,
-           h.budget / 1048576.0);
+           h.snapshots.size(), static_cast<long long>(h.framesApart), h.snapshotSeconds * 1e3,
+           heldBytes() / 1048576.0, h.budget / 1048576.0);
   return text;
 }

@@ -8,6 +8,7 @@
 // Usage: debugger_bench [frames per run, default 3000] [run directory]
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -106,6 +107,74 @@ double timeRun(const char* driver, int frames, const Mode& mode) {
   return frames / seconds;
 }
 
+double secondsOf(void (*work)()) {
+  const auto begin = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+}
+
+void runFrames(int64_t count) {
+  for (int64_t i = 0; i < count; i++) {
+    while (!continueFrame().empty()) {
+    }
+    drawFrame();
+  }
+}
+
+// The history: what 10 minutes of the demo leave in the default budget, and
+// how long going back takes from the end of a minute of it.
+void timeHistory(const char* driver) {
+  GameRom rom;
+  if (!loadGame(driver, rom)) return;
+  buildMachine(std::move(rom));
+  startCpus();
+  setConsoleHeadless(true);
+  openConsole(machine.game.gameName.c_str(), screenWidth, screenHeight, false);
+  machine.screen = frameBuffer();
+  machine.render = true;
+  constexpr int64_t minute = 3600, tenMinutes = 36000;
+  startHistory(size_t{256} << 20);
+  // A breakpoint hit once, at the start: going back to it searches the whole minute.
+  const int probe = addBreakpoint(9, 1, contextOf(1).pc);
+  while (!continueFrame().empty()) {
+  }
+  removeProbe(probe);
+  runFrames(minute);
+  StopEvent stop;
+  std::vector<double> steps;
+  for (int i = 0; i < 21; i++) {
+    steps.push_back(secondsOf([] {
+      StopEvent back;
+      stepBack(1, back);
+    }));
+  }
+  std::sort(steps.begin(), steps.end());
+  runFrames(1);
+  addBreakpoint(9, 1, 0x1000);
+  const double search = secondsOf([] {
+    StopEvent back;
+    continueBack(back);
+  });
+  printf("history after %lld frames: %s", static_cast<long long>(minute), historyText().c_str());
+  printf(
+      "bs: median %.2f ms (21 steps back, %.2f .. %.2f); bc across %lld frames: %.0f ms, "
+      "to frame %lld\n",
+      steps[10] * 1e3, steps[0] * 1e3, steps[20] * 1e3, static_cast<long long>(minute),
+      search * 1e3, static_cast<long long>(machine.frameNumber));
+  removeProbes(9);
+  stopHistory();
+  startHistory(size_t{256} << 20);
+  const double run = secondsOf([] { runFrames(tenMinutes); });
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  printf("history after %lld more frames (%.1f s): %s", static_cast<long long>(tenMinutes), run,
+         historyText().c_str());
+  printf("peak resident memory of the process: %ld MB\n", usage.ru_maxrss / 1024);
+  stopHistory();
+  machine.screen = nullptr;
+  closeConsole();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,6 +204,7 @@ int main(int argc, char** argv) {
     printf("%-34s median %6.0f fps (runs %.0f .. %.0f), %.2fx the time of no server\n",
            modes[m].name, fps[2], fps[0], fps[4], runs[0][2] / fps[2]);
   }
+  timeHistory("demo.drv");
   closeLog();
   return 0;
 }
