@@ -34,7 +34,8 @@ constexpr const char* programName = "Stonebreaker 0.0.1";
 // What the cycle calls; tests script these instead of a dialog and a game.
 struct EntryHooks {
   LauncherResult (*runLauncher)();
-  int (*runGame)(const char* driverFileName, const RunOptions& options);  // 1 ran, 0 not loaded
+  // As the machine's runGame: 1 ran, 0 not loaded, runRefused, runOutputLost.
+  int (*runGame)(const char* driverFileName, const RunOptions& options, std::string* lostOutputs);
 };
 
 // How each run goes, from the command line (headless when no display is

@@ -49,8 +49,9 @@ const char* usageText() {
          "  --history-mb N       with --gdb, keep at most N MB of the run's history for\n"
          "                       going back (default 256; 0: no history, no going back)\n"
          "\n"
-         "Exit status: 0 normally, 1 when the game named by --play cannot be loaded,\n"
-         "2 for a bad command line.\n";
+         "Exit status: 0 normally, 1 when the game named by --play cannot be loaded or\n"
+         "a file asked for by --save-state, --screenshot or --record cannot be written\n"
+         "whole, 2 for a bad command line.\n";
 }
 
 namespace {

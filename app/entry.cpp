@@ -13,14 +13,22 @@ namespace {
 constexpr const char* configurationPath = "stoneBreaker.ini";
 constexpr const char* logPath = "s000.log";
 
-// Plays one driver; 1 when it was loaded and run, 0 after the error box
-// (a refused saved state has had its own box).
+// Plays one driver; 1 when it was loaded and run and every file asked for
+// was written. Otherwise 0, after the error box for a game that did not
+// load; a refused saved state has had its own box, and a file not written
+// its line on standard error, and in the launcher cycle a box.
 int playDriver(const EntryHooks& hooks, const std::string& driverFileName,
-               const RunOptions& options) {
+               const RunOptions& options, bool inCycle) {
   const uint64_t linesBefore = logLinesWritten();
-  const int result = hooks.runGame != nullptr ? hooks.runGame(driverFileName.c_str(), options) : 0;
+  std::string lost;
+  const int result =
+      hooks.runGame != nullptr ? hooks.runGame(driverFileName.c_str(), options, &lost) : 0;
   if (result == 1) return 1;
   if (result == runRefused) return 0;
+  if (result == runOutputLost) {
+    if (inCycle) showMessageBox(lost.c_str(), "Output not written", nullptr);
+    return 0;
+  }
   // The loader's last line says why.
   const std::vector<std::string> reason =
       logLinesWritten() > linesBefore ? recentLogLines(1) : std::vector<std::string>();
@@ -37,7 +45,7 @@ void runLauncherCycle(const EntryHooks& hooks, const RunOptions& options) {
     if (pass.choice == playGame) {
       RunOptions run = options;
       run.showFps = pass.showFps;
-      playDriver(hooks, pass.driverFileName, run);
+      playDriver(hooks, pass.driverFileName, run, true);
     } else if (pass.choice != launcherAgain) {
       return;
     }
@@ -70,12 +78,13 @@ int runEntry(const EntryHooks& hooks, const CommandLine& line) {
     return 0;
   }
   fprintf(logFile(), "%s (%s %s)\n", programName, __DATE__, __TIME__);
+  for (const std::string& note : configurationNotes()) logLine("%s\n", note.c_str());
   resetAllocationAccounting();
 
   const RunOptions options = runOptionsFrom(line);
   int status = 0;
   if (!line.play.empty()) {
-    if (!playDriver(hooks, line.play, options)) status = 1;
+    if (!playDriver(hooks, line.play, options, false)) status = 1;
   } else {
     runLauncherCycle(hooks, options);
   }

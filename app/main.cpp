@@ -1,10 +1,28 @@
 // The program: the command line, then the entry with the real launcher and
 // machine.
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "app/app.h"
 #include "base/base.h"
+
+namespace {
+
+// Without a display the program runs headless all the same: unless that was
+// asked for, it says so and how to play a game that way.
+void noteMissingDisplay(const CommandLine& line) {
+  const char* forced = getenv("SB_HEADLESS");
+  if (line.headless || !isHeadless() || (forced != nullptr && strcmp(forced, "1") == 0)) return;
+  fputs(
+      "stonebreaker: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set): running\n"
+      "headless, without the launcher or a game window. To play a game this way:\n"
+      "  stonebreaker --headless --play demo.drv --frames 600 --screenshot shot.png\n",
+      stderr);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // What the ROM lookup and the zip reader print shows as it happens.
@@ -24,5 +42,6 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (line.headless) setHeadless(true);
+  noteMissingDisplay(line);
   return runEntry(EntryHooks{runLauncher, runGame}, line);
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,9 @@ extern Settings settings;
 
 Settings defaultSettings();
 void loadConfiguration(const char* path);
+// The log lines the last loadConfiguration had to say, for the log that is
+// opened after it.
+const std::vector<std::string>& configurationNotes();
 void saveConfiguration(const char* path);
 
 // ---- Message boxes ------------------------------------------------------
@@ -95,6 +99,13 @@ FILE* openRegularFile(const char* path, bool forWriting);
 constexpr int notRegularFile = EINVAL;
 // Why a file could not be opened, from errno after openRegularFile.
 const char* openFailureReason(int error);
+// Replaces the file at path whole, or leaves it as it was: write puts the
+// new contents into a temporary file of the same directory (false when one
+// of its writes failed), which is flushed to the disk and renamed over path
+// only when every step succeeded. On failure the temporary file is removed
+// and reason says why (strerror's text). A link is followed and kept; a
+// path that is there but no regular file is refused.
+bool replaceFile(const char* path, const std::function<bool(FILE*)>& write, std::string& reason);
 // A name that stays in its directory: not empty, no path separator, not "."
 // or "..". Names read from driver files and the command line must be plain.
 bool isPlainFileName(const std::string& name);
@@ -115,12 +126,14 @@ std::string readValue();            // next token outside comments; "" at end of
 void findKey(const char* key);      // from the start of the stream
 void findNextKey(const char* key);  // from the current position
 // Every value of the stream from its start, in the order readValue gives
-// them, each with whether it was quoted and whether the stream ended with it:
-// a file of many keys is read once rather than once per key.
+// them, each with whether it was quoted, whether the stream ended with it
+// and the log line written about it (text glued to its opening quote): a
+// file of many keys is read once rather than once per key.
 struct StreamValue {
   std::string text;
   bool quoted;
   bool atEnd;
+  std::string note;
 };
 std::vector<StreamValue> readAllValues();
 // Keys, keywords, command words and names are compared with ASCII case

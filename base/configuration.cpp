@@ -13,6 +13,14 @@
 Settings settings = defaultSettings();
 
 namespace {
+std::vector<std::string> notes;
+}  // namespace
+
+const std::vector<std::string>& configurationNotes() {
+  return notes;
+}
+
+namespace {
 
 struct PriorityName {
   int32_t level;
@@ -131,6 +139,7 @@ Settings defaultSettings() {
 
 void loadConfiguration(const char* path) {
   settings = defaultSettings();
+  notes.clear();
   if (!openDriverFile(path)) {
     // Missing (or unreadable): written with the defaults at once. Something
     // that is not a file is left alone until the exit's save says it failed.
@@ -140,6 +149,8 @@ void loadConfiguration(const char* path) {
   // The file is read once, then searched for each key.
   const std::vector<StreamValue> fileValues = readAllValues();
   closeDriverFile();
+  for (const StreamValue& v : fileValues)
+    if (!v.note.empty()) notes.push_back(v.note);
   std::string value;
   if (readSetting(fileValues, "Frameskip", value)) parseLow8Bits(value, settings.Frameskip);
   readYesNo(fileValues, "VerifyRoms", settings.VerifyRoms);
@@ -156,33 +167,31 @@ void loadConfiguration(const char* path) {
 }
 
 void saveConfiguration(const char* path) {
-  FILE* file = openRegularFile(path, true);
-  if (file == nullptr) {
-    showMessageBox("Current options cannot be saved", "Warning", nullptr);
-    return;
-  }
   const Settings& s = settings;
-  fprintf(file, "#                                 #\n");
-  fprintf(file, "# Stonebreaker configuration file #\n");
-  fprintf(file, "#                                 #\n");
-  fprintf(file, "\n");
-  fprintf(file, "Romdir       \t\" %s\"\n", s.Romdir.c_str());
-  fprintf(file, "AlternateRomdir1       \t\" %s\"\n", s.AlternateRomdir1.c_str());
-  fprintf(file, "AlternateRomdir2       \t\" %s\"\n", s.AlternateRomdir2.c_str());
-  fprintf(file, "AlternateRomdir3       \t\" %s\"\n", s.AlternateRomdir3.c_str());
-  fprintf(file, "Logdir       \t\" %s\"\n", s.Logdir.c_str());
-  fprintf(file, "Drvdir       \t\" %s\"\n", s.Drvdir.c_str());
-  fprintf(file, "Epmdir       \t\" %s\"\n", s.Epmdir.c_str());
-  fprintf(file, "Stadir       \t\" %s\"\n\n", s.Stadir.c_str());
-  fprintf(file, "Frameskip    \t%i\n", s.Frameskip);
-  fprintf(file, "VerifyRoms   \t%s\n", yesNo(s.VerifyRoms));
-  fprintf(file, "debugMode    \t%s\n", yesNo(s.debugMode));
-  fprintf(file, "firstTimeRun \t%s\n", yesNo(s.firstTimeRun));
-  fprintf(file, "threadPriority  %s\n", writtenPriorityName(s.threadPriority));
-  fprintf(file, "hardwareStretch \t%s\n", yesNo(s.hardwareStretch));
-  fprintf(file, "surfacesInSystemMemory %s\n", yesNo(s.surfacesInSystemMemory));
-  // A full disk is as much a failure as a file that cannot be opened.
-  bool failed = ferror(file) != 0;
-  if (fclose(file) != 0) failed = true;
-  if (failed) showMessageBox("Current options cannot be saved", "Warning", nullptr);
+  auto write = [&s](FILE* file) {
+    fprintf(file, "#                                 #\n");
+    fprintf(file, "# Stonebreaker configuration file #\n");
+    fprintf(file, "#                                 #\n");
+    fprintf(file, "\n");
+    fprintf(file, "Romdir       \t\" %s\"\n", s.Romdir.c_str());
+    fprintf(file, "AlternateRomdir1       \t\" %s\"\n", s.AlternateRomdir1.c_str());
+    fprintf(file, "AlternateRomdir2       \t\" %s\"\n", s.AlternateRomdir2.c_str());
+    fprintf(file, "AlternateRomdir3       \t\" %s\"\n", s.AlternateRomdir3.c_str());
+    fprintf(file, "Logdir       \t\" %s\"\n", s.Logdir.c_str());
+    fprintf(file, "Drvdir       \t\" %s\"\n", s.Drvdir.c_str());
+    fprintf(file, "Epmdir       \t\" %s\"\n", s.Epmdir.c_str());
+    fprintf(file, "Stadir       \t\" %s\"\n\n", s.Stadir.c_str());
+    fprintf(file, "Frameskip    \t%i\n", s.Frameskip);
+    fprintf(file, "VerifyRoms   \t%s\n", yesNo(s.VerifyRoms));
+    fprintf(file, "debugMode    \t%s\n", yesNo(s.debugMode));
+    fprintf(file, "firstTimeRun \t%s\n", yesNo(s.firstTimeRun));
+    fprintf(file, "threadPriority  %s\n", writtenPriorityName(s.threadPriority));
+    fprintf(file, "hardwareStretch \t%s\n", yesNo(s.hardwareStretch));
+    fprintf(file, "surfacesInSystemMemory %s\n", yesNo(s.surfacesInSystemMemory));
+    return ferror(file) == 0;
+  };
+  // Written whole or not at all: a full disk leaves the user's file as it was.
+  std::string reason;
+  if (!replaceFile(path, write, reason))
+    showMessageBox("Current options cannot be saved", "Warning", nullptr, reason.c_str());
 }

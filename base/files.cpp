@@ -1,7 +1,8 @@
-// File access every reader of the program's input shares: only regular
-// files are opened (a FIFO, a device or a directory would block a read or
-// never end it), names read from files must not leave their directory, and
-// the CRC-32 tells whether what was read is what was written.
+// File access every part of the program shares: only regular files are
+// opened (a FIFO, a device or a directory would block a read or never end
+// it), files are replaced whole or not at all, names read from files must
+// not leave their directory, and the CRC-32 tells whether what was read is
+// what was written.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,7 +12,9 @@
 #endif
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -38,6 +41,46 @@ FILE* openRegularFile(const char* path, bool forWriting) {
 
 const char* openFailureReason(int error) {
   return error == notRegularFile ? "not a regular file" : strerror(error);
+}
+
+bool replaceFile(const char* path, const std::function<bool(FILE*)>& write, std::string& reason) {
+  if (path == nullptr || *path == '\0') {
+    reason = strerror(ENOENT);
+    return false;
+  }
+  std::string target = path;
+  char resolved[PATH_MAX];
+  struct stat status;
+  if (lstat(path, &status) == 0 && S_ISLNK(status.st_mode) && realpath(path, resolved) != nullptr)
+    target = resolved;
+  const bool exists = stat(target.c_str(), &status) == 0;
+  if (exists && !S_ISREG(status.st_mode)) {
+    reason = openFailureReason(notRegularFile);
+    return false;
+  }
+  std::string temporary = target + ".XXXXXX";
+  const int fd = mkstemp(temporary.data());
+  if (fd < 0) {
+    reason = strerror(errno);
+    return false;
+  }
+  // The new file gets the old one's permissions, or those a new file gets.
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, exists ? status.st_mode & 07777 : 0666 & ~mask);
+  FILE* file = fdopen(fd, "w");
+  errno = 0;
+  bool ok =
+      file != nullptr && write(file) && ferror(file) == 0 && fflush(file) == 0 && fsync(fd) == 0;
+  int error = errno;
+  const int closed = file != nullptr ? fclose(file) : close(fd);
+  if (ok && closed != 0) ok = false, error = errno;
+  if (ok && rename(temporary.c_str(), target.c_str()) != 0) ok = false, error = errno;
+  if (!ok) {
+    unlink(temporary.c_str());
+    reason = strerror(error != 0 ? error : EIO);
+  }
+  return ok;
 }
 
 bool isPlainFileName(const std::string& name) {

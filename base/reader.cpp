@@ -12,7 +12,10 @@
 // - Quoted value: a token beginning with a double quote. The one character
 //   after the token (the separating white space) is dropped, then spaces
 //   (0x20 only) are skipped, and the text runs up to the next double quote,
-//   which is consumed. Whatever was glued to the opening quote is dropped.
+//   which is consumed. Whatever was glued to the opening quote is dropped,
+//   and the value then runs on to the next quote, often the next line's: a
+//   line in the log names the file and the text, once for each time the
+//   file is opened.
 // - Comment: a bare token "#" opens one and the next bare token "#" closes
 //   it; quoted values inside a comment are skipped as one token, so a "#"
 //   inside quotes neither opens nor closes a comment.
@@ -29,6 +32,7 @@
 //   and only bare tokens are taken for keys. So a directory named "#" or
 //   "Frameskip" survives a save and a load of the configuration file.
 #include <cstdio>
+#include <set>
 #include <string>
 
 #include "base/base.h"
@@ -38,7 +42,10 @@ namespace {
 // The current stream and whether the last readToken was a quoted value.
 struct ReaderState {
   FILE* driverFile = nullptr;
+  std::string path;
   bool lastTokenQuoted = false;
+  std::string glued;            // what the last readToken found glued to an opening quote
+  std::set<long> gluedNotedAt;  // where the stream's glued quotes were noted
 };
 ReaderState state;
 
@@ -58,6 +65,15 @@ std::string readQuotedText() {
     c = getc(state.driverFile);
   }
   return text;
+}
+
+// The log line about a quote with text glued to it, once per place in the
+// file; "" when there is nothing to say.
+std::string gluedNote() {
+  if (state.glued.empty() || !state.gluedNotedAt.insert(ftell(state.driverFile)).second) return {};
+  return state.path + ": the text " + state.glued +
+         " glued to an opening quote is dropped and the value runs to the next quote;"
+         " write a space after the opening quote";
 }
 
 bool isBareHash(const std::string& token) {
@@ -80,6 +96,7 @@ int openDriverFile(const char* path) {
   closeDriverFile();
   if (path == nullptr) return 0;
   state.driverFile = openRegularFile(path, false);
+  state.path = path;
   return state.driverFile != nullptr ? 1 : 0;
 }
 
@@ -87,6 +104,8 @@ void closeDriverFile() {
   if (state.driverFile != nullptr) fclose(state.driverFile);
   state.driverFile = nullptr;
   state.lastTokenQuoted = false;
+  state.glued.clear();
+  state.gluedNotedAt.clear();
 }
 
 // A read error (a directory opened as a file, say) ends the stream as well.
@@ -97,6 +116,7 @@ bool driverFileAtEnd() {
 
 std::string readToken() {
   state.lastTokenQuoted = false;
+  state.glued.clear();
   std::string token;
   if (state.driverFile == nullptr) return token;
   int c;
@@ -110,12 +130,16 @@ std::string readToken() {
   if (c != EOF) ungetc(c, state.driverFile);
   if (!token.empty() && token[0] == '"') {
     state.lastTokenQuoted = true;
+    state.glued = token.substr(1);
     return readQuotedText();
   }
   return token;
 }
 
-std::string readValue() {
+namespace {
+
+// The next value, and in note the log line written about it ("" none).
+std::string readNotedValue(std::string* note) {
   std::string token = readToken();
   while (isBareHash(token)) {
     do token = readToken();
@@ -123,7 +147,16 @@ std::string readValue() {
     if (!isBareHash(token)) return std::string();  // comment left open at the end
     token = readToken();
   }
+  const std::string line = gluedNote();
+  if (!line.empty()) logLine("%s\n", line.c_str());
+  if (note != nullptr) *note = line;
   return token;
+}
+
+}  // namespace
+
+std::string readValue() {
+  return readNotedValue(nullptr);
 }
 
 void findNextKey(const char* key) {
@@ -139,8 +172,9 @@ std::vector<StreamValue> readAllValues() {
   rewind(state.driverFile);
   state.lastTokenQuoted = false;
   while (!driverFileAtEnd()) {
-    std::string text = readValue();
-    values.push_back({std::move(text), state.lastTokenQuoted, driverFileAtEnd()});
+    std::string note;
+    std::string text = readNotedValue(&note);
+    values.push_back({std::move(text), state.lastTokenQuoted, driverFileAtEnd(), std::move(note)});
   }
   return values;
 }

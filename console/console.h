@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // Window options, by name: "DirectX" (accepted, no effect), "windowed output",
 // "fullscreen output", "fixed window" (not resizable), "center window".
@@ -28,5 +29,6 @@ bool keyPending();
 void closeConsole();
 
 // Writes width x height pixels (0x00RRGGBB, rows one after another) as an
-// 8-bit RGB PNG. 1 written, 0 not (the file could not be written).
-int writePng(const char* path, const uint32_t* pixels, int width, int height);
+// 8-bit RGB PNG, replacing any file at path whole. 1 written; 0 not, with
+// the reason in reason and the earlier file as it was.
+int writePng(const char* path, const uint32_t* pixels, int width, int height, std::string& reason);

@@ -5,6 +5,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <string>
 
 #include "base/base.h"
 #include "console/console.h"
@@ -13,10 +14,17 @@ namespace {
 
 constexpr int fastestCompression = 1;
 
-// libpng reports errors by a long jump back here; only plain data lives
-// between the setjmp and the jump.
+// libpng's errors end the write by a long jump, without a word of their
+// own: the caller says what failed.
+[[noreturn]] void quietError(png_structp png, png_const_charp) {
+  png_longjmp(png, 1);
+}
+void quietWarning(png_structp, png_const_charp) {}
+
+// Only plain data lives between the setjmp and the jump.
 bool writeRows(FILE* file, const uint32_t* pixels, int width, int height) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
   png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
   if (info == nullptr) {
     png_destroy_write_struct(&png, nullptr);
@@ -45,11 +53,13 @@ bool writeRows(FILE* file, const uint32_t* pixels, int width, int height) {
 
 }  // namespace
 
-int writePng(const char* path, const uint32_t* pixels, int width, int height) {
-  if (path == nullptr || pixels == nullptr || width <= 0 || height <= 0) return 0;
-  FILE* file = openRegularFile(path, true);
-  if (file == nullptr) return 0;
-  bool ok = writeRows(file, pixels, width, height);
-  if (fclose(file) != 0) ok = false;
-  return ok ? 1 : 0;
+int writePng(const char* path, const uint32_t* pixels, int width, int height, std::string& reason) {
+  if (pixels == nullptr || width <= 0 || height <= 0) {
+    reason = "no image";
+    return 0;
+  }
+  return replaceFile(
+             path, [&](FILE* file) { return writeRows(file, pixels, width, height); }, reason)
+             ? 1
+             : 0;
 }

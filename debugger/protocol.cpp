@@ -77,7 +77,7 @@ const char* const threadNames[] = {"", "master 68000", "slave 68000"};
 
 // The thread a packet names: 1 or 2, 0 for "any" (0 or -1); -2 for none.
 int threadOf(const std::string& text, size_t pos) {
-  if (text.compare(pos, 2, "-1") == 0) return 0;
+  if (text.compare(pos, std::string::npos, "-1") == 0) return 0;
   uint32_t n;
   if (!parseHex(text, pos, n) || pos != text.size() || n > 2) return -2;
   return int(n);
@@ -303,23 +303,31 @@ void contActions(const std::string&) {
 }
 
 // vCont;ACTION[:thread];...: in all-stop only the first step counts, the
-// rest of the machine runs with it.
+// rest of the machine runs with it. The whole packet is checked first: an
+// action the server does not offer, or a thread that is malformed or not
+// there, refuses it and the machine stays halted.
 void contResume(const std::string& p) {
+  int stepThread = 0;
   size_t pos = strlen("vCont");
-  while (pos < p.size() && p[pos] == ';') {
-    ++pos;
-    const char action = pos < p.size() ? p[pos] : 0;
-    size_t end = p.find(';', pos);
-    if (end == std::string::npos) end = p.size();
-    int thread = registerCpu();
-    const size_t colon = p.find(':', pos);
-    if (colon != std::string::npos && colon < end) {
-      thread = threadOf(p.substr(0, end), colon + 1);
-      if (thread == 0) thread = registerCpu();
-    }
-    if ((action == 's' || action == 'S') && thread > 0) return resumeWith(resumeStep, thread);
+  while (pos < p.size()) {
+    if (p[pos++] != ';') return sendPacket("E01");
+    const size_t end = std::min(p.find(';', pos), p.size());
+    const std::string action = p.substr(pos, end - pos);
+    const size_t colon = std::min(action.find(':'), action.size());
+    const char verb = colon > 0 ? action[0] : 0;
+    const bool withSignal = verb == 'C' || verb == 'S';
+    size_t at = 1;
+    uint32_t signal;
+    if (!(verb == 'c' || verb == 's' || withSignal) ||
+        (withSignal && (!parseHex(action, at, signal) || at != 3)) || colon != (withSignal ? 3 : 1))
+      return sendPacket("E01");
+    int thread = colon < action.size() ? threadOf(action, colon + 1) : 0;
+    if (thread < 0) return sendPacket("E01");
+    if (thread == 0) thread = registerCpu();
+    if ((verb == 's' || verb == 'S') && stepThread == 0) stepThread = thread;
     pos = end;
   }
+  if (stepThread != 0) return resumeWith(resumeStep, stepThread);
   resumeWith(resumeContinue, 0);
 }
 

@@ -54,6 +54,7 @@ struct RangeCursor {
 struct AccessLogState {
   int64_t limit = defaultLogLimit;  // 0: every access is written
   int64_t linesWritten = 0;
+  bool limitReached = false;  // an access past the limit came: the notice is written
   uint64_t accessesCounted = 0;
   std::unordered_set<uint64_t> written;  // (cpu, kind, address, PC) already in the log
   uint64_t recentKeys[recentKeyCount];   // a slot holds a key of written, or ~0
@@ -69,22 +70,24 @@ uint64_t accessKey(int cpu, AccessKind kind, uint32_t address, uint32_t pc) {
          (pc & 0xffffff);
 }
 
-// Whether this access gets its own line; says so once when the limit is hit.
+// Whether this access gets its own line. The first distinct access past the
+// limit gets the notice instead, after the last line; from then on accesses
+// are only counted.
 bool takesLine(uint64_t key) {
   if (state.limit == 0) return true;
-  if (state.linesWritten >= state.limit) return false;
+  if (state.limitReached) return false;
   uint64_t& slot = state.recentKeys[(key ^ key >> 24) % recentKeyCount];
   if (slot == key) return false;
   const bool added = state.written.insert(key).second;
   slot = key;
   if (!added) return false;
-  if (++state.linesWritten == state.limit) {
-    logLine("system21: %" PRId64
-            " unknown-access lines written; further accesses are only counted in the summary\n",
-            state.limit);
-    state.written.clear();
-  }
-  return true;
+  if (state.linesWritten < state.limit) return ++state.linesWritten, true;
+  logLine("system21: %" PRId64
+          " unknown-access lines written; further accesses are only counted in the summary\n",
+          state.limit);
+  state.limitReached = true;
+  state.written.clear();
+  return false;
 }
 
 bool near(uint32_t address, uint32_t first, uint32_t last) {
@@ -178,6 +181,7 @@ void countAccess(RangeCursor& cursor, uint32_t address, uint32_t pc) {
 void beginAccessLog(int64_t logLimit) {
   state.limit = logLimit < 0 ? defaultLogLimit : logLimit;
   state.linesWritten = 0;
+  state.limitReached = false;
   state.accessesCounted = 0;
   state.lastKey = ~uint64_t{0};
   state.written.clear();

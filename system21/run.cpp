@@ -43,12 +43,12 @@ uint8_t sharedByte(uint32_t offset) {
 }
 
 // Frames written as numbered PNG files while a run goes, with a progress
-// line on a terminal once a second.
+// line on a terminal once a second and at the end.
 struct Recorder {
   std::string directory;
   int64_t every = 1;
   int64_t written = 0;
-  bool failed = false;
+  std::string failure;  // the file that could not be written and why; recording stopped
   bool showProgress = false;
   std::chrono::steady_clock::time_point start, lastProgress;
 };
@@ -59,35 +59,45 @@ Recorder startRecorder(const RunOptions& options) {
   r.directory = options.recordDirectory;
   if (r.directory.back() != '/') r.directory += '/';
   r.every = options.recordEvery > 0 ? options.recordEvery : 1;
-  std::error_code ignored;
-  std::filesystem::create_directories(r.directory, ignored);
+  std::error_code error;
+  std::filesystem::create_directories(r.directory, error);
+  if (error) r.failure = r.directory + ": " + error.message();
   r.showProgress = isatty(STDERR_FILENO) != 0;
   r.start = r.lastProgress = std::chrono::steady_clock::now();
   return r;
 }
 
+void printProgress(Recorder& r, bool last) {
+  const auto now = std::chrono::steady_clock::now();
+  if (!r.showProgress || (!last && now - r.lastProgress < std::chrono::seconds(1))) return;
+  r.lastProgress = now;
+  const double seconds = std::chrono::duration<double>(now - r.start).count();
+  fprintf(stderr, "\rrecorded %lld frames to %s (%.0f frames a second)%s",
+          static_cast<long long>(r.written), r.directory.c_str(),
+          seconds > 0 ? r.written / seconds : 0.0, last ? "\n" : "");
+}
+
 void recordFrame(Recorder& r, const uint32_t* frame) {
-  if (r.directory.empty() || r.failed || machine.frameNumber % r.every != 0) return;
+  if (r.directory.empty() || !r.failure.empty() || machine.frameNumber % r.every != 0) return;
   char name[32];
   snprintf(name, sizeof name, "frame-%06lld.png", static_cast<long long>(machine.frameNumber));
   const std::string path = r.directory + name;
-  if (!writePng(path.c_str(), frame, screenWidth, screenHeight)) {
-    fprintf(stderr, "Cannot write %s; recording stops\n", path.c_str());
-    r.failed = true;
+  std::string reason;
+  if (!writePng(path.c_str(), frame, screenWidth, screenHeight, reason)) {
+    r.failure = path + ": " + reason + "; recording stopped";
     return;
   }
   r.written++;
-  if (!r.showProgress) return;
-  const auto now = std::chrono::steady_clock::now();
-  if (now - r.lastProgress < std::chrono::seconds(1)) return;
-  r.lastProgress = now;
-  const double seconds = std::chrono::duration<double>(now - r.start).count();
-  fprintf(stderr, "\rrecorded %lld frames to %s (%.0f frames a second)",
-          static_cast<long long>(r.written), r.directory.c_str(), r.written / seconds);
+  printProgress(r, false);
 }
 
-void stopRecorder(const Recorder& r) {
-  if (r.showProgress && r.lastProgress != r.start) fputc('\n', stderr);
+// A file asked for that could not be written whole: a line on standard
+// error and in the log, and one in the run's account.
+void reportLost(std::string& lost, const std::string& what) {
+  const std::string line = "Cannot write " + what;
+  fprintf(stderr, "%s\n", line.c_str());
+  logLine("system21: %s\n", line.c_str());
+  lost += (lost.empty() ? "" : "\n") + line;
 }
 
 // The frame rate in the window's title, against the real board's.
@@ -190,7 +200,7 @@ void logEndOfRun() {
   logAccessSummary();
 }
 
-int runGame(const char* driverFileName, const RunOptions& options) {
+int runGame(const char* driverFileName, const RunOptions& options, std::string* lostOutputs) {
   GameRom rom;
   if (!loadGame(driverFileName, rom)) return 0;
   buildMachine(std::move(rom));
@@ -237,7 +247,7 @@ int runGame(const char* driverFileName, const RunOptions& options) {
     // What a frame logged is on disk even if the run is killed.
     if (FILE* log = logFile()) fflush(log);
   }
-  stopRecorder(recorder);
+  if (!recorder.directory.empty()) printProgress(recorder, true);
   for (const RunHooks& hooks : machine.hooks) {
     if (hooks.runEnd != nullptr) hooks.runEnd();
   }
@@ -245,17 +255,22 @@ int runGame(const char* driverFileName, const RunOptions& options) {
   machine.hooks.clear();
   machine.screen = nullptr;
   logEndOfRun();
+  std::string lost;
+  if (!recorder.failure.empty()) reportLost(lost, recorder.failure);
   if (!options.saveStatePath.empty() &&
       !saveState(options.saveStatePath.c_str(), driverFileName, frame, error)) {
-    fprintf(stderr, "Cannot write the saved state: %s\n", error.c_str());
+    reportLost(lost, options.saveStatePath + ": " + error);
   }
   if (!options.screenshotPath.empty() &&
-      !writePng(options.screenshotPath.c_str(), frame, screenWidth, screenHeight)) {
-    fprintf(stderr, "Cannot write the screenshot %s\n", options.screenshotPath.c_str());
+      !writePng(options.screenshotPath.c_str(), frame, screenWidth, screenHeight, error)) {
+    reportLost(lost, options.screenshotPath + ": " + error);
   }
   closeConsole();
   // The tiles go with the run; the 68000 images stay with the machine.
   machine.game.graphicsData = {};
   machine.game.graphicsBlockCount = 0;
-  return 1;
+  // The log is whole on disk when the launcher comes back.
+  if (FILE* log = logFile()) fflush(log);
+  if (lostOutputs != nullptr) *lostOutputs = lost;
+  return lost.empty() ? 1 : runOutputLost;
 }

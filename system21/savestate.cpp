@@ -158,11 +158,15 @@ std::vector<uint8_t> stateBytes(const char* driverFileName, const uint32_t* fram
 int saveState(const char* path, const char* driverFileName, const uint32_t* frame,
               std::string& error) {
   const std::vector<uint8_t> bytes = stateBytes(driverFileName, frame);
-  FILE* file = openRegularFile(path, true);
-  bool ok = file != nullptr && fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  if (file != nullptr && fclose(file) != 0) ok = false;
-  if (!ok) error = std::string("cannot write ") + path;
-  return ok ? 1 : 0;
+  // A state that cannot be written whole leaves the one before it.
+  return replaceFile(
+             path,
+             [&bytes](FILE* file) {
+               return fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+             },
+             error)
+             ? 1
+             : 0;
 }
 
 int applyState(std::span<const uint8_t> bytes, const char* driverFileName, uint32_t* frame,

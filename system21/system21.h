@@ -177,9 +177,14 @@ int startCpus();
 void resetHandler();
 // Loads the game of the driver file, runs it until a key (or the frame
 // limit) stops it and releases it. 1 ran, 0 could not be loaded,
-// runRefused when the state to start from was refused (a box said why).
+// runRefused when the state to start from was refused (a box said why),
+// runOutputLost when it ran but a file asked for (saved state, screenshot,
+// recorded frame) could not be written whole: a line for each, naming the
+// file and why, went to standard error and the log and into lostOutputs.
 constexpr int runRefused = 2;
-int runGame(const char* driverFileName, const RunOptions& options);
+constexpr int runOutputLost = 3;
+int runGame(const char* driverFileName, const RunOptions& options,
+            std::string* lostOutputs = nullptr);
 // Runs the machine on to the end of the frame under way (nothing returned:
 // frameNumber has grown), or until breakpoints, watchpoints or a step stop
 // it in the middle (what stopped it returned). runFrame runs a whole frame,
@@ -254,7 +259,8 @@ std::string historyText();
 // ---- Saved states (savestate.cpp) ---------------------------------------------
 // The machine and the frame on screen, for the game of driverFileName, as a
 // state file holds them; saveState writes them to path: 1 written, 0 with
-// the reason in error.
+// the reason (strerror's text) in error and any earlier file at path as it
+// was.
 std::vector<uint8_t> stateBytes(const char* driverFileName, const uint32_t* frame);
 int saveState(const char* path, const char* driverFileName, const uint32_t* frame,
               std::string& error);

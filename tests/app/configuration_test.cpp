@@ -66,13 +66,16 @@ TEST(Configuration, MissingFilesAreWrittenAtOnceUnwritablePlacesWarn) {
   loadConfiguration("taken.ini");  // read as an empty file
   EXPECT_EQ(settings, defaultSettings());
   std::string warnings;
+  const std::string notAFile = " (not a regular file)\n",
+                    noDirectory = " (No such file or directory)\n";
   for (const char* path : {"taken.ini", "no/such/dir/a.ini", "/dev/full"}) {
     if (path[0] == '/' && !fs::exists(path)) continue;
     saveConfiguration(path);
-    warnings += "Warning: Current options cannot be saved\n";
+    warnings +=
+        "Warning: Current options cannot be saved" + (path[0] == 'n' ? noDirectory : notAFile);
   }
   loadConfiguration("no/such/dir/a.ini");  // a missing file is written at once
-  EXPECT_EQ(boxes.lines, warnings + "Warning: Current options cannot be saved\n");
+  EXPECT_EQ(boxes.lines, warnings + "Warning: Current options cannot be saved" + noDirectory);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "app/app.h"
@@ -32,11 +33,14 @@ LauncherResult scriptedLauncher() {
   return {LauncherChoice(std::stoi(pass)), pass.substr(pass.find(':') + 1)};
 }
 
-// Drivers named "bad..." do not load; a loaded game keeps a tracked block.
-int scriptedGame(const char* driver, const RunOptions& options) {
+// Drivers named "bad..." do not load, "lost..." cannot write the
+// screenshot; a loaded game keeps a tracked block.
+int scriptedGame(const char* driver, const RunOptions& options, std::string* lost) {
   transcript->lines += std::string("game ") + driver + " " + std::to_string(options.maxFrames) +
                        " " + options.screenshotPath + (options.headless ? " headless\n" : "\n");
   if (std::string(driver).rfind("bad", 0) == 0) return 0;
+  if (std::string(driver).rfind("lost", 0) == 0)
+    return *lost = "Cannot write " + options.screenshotPath + ": File too large", runOutputLost;
   blocks.push_back(trackedAlloc(4, "Set directory"));
   return 1;
 }
@@ -78,12 +82,13 @@ TEST(Entry, ScriptedRuns) {
   EXPECT_EQ(run("", "s000.log"), "Fatal error: Cannot open log file\nstatus 0\n");
   EXPECT_EQ(run("3:a.drv", "stoneBreaker.ini"),
             "launcher ./drv/\ngame a.drv 9 s.png headless\nlauncher ./drv/\n"
-            "Warning: Current options cannot be saved\nstatus 0\n");
+            "Warning: Current options cannot be saved (not a regular file)\nstatus 0\n");
 }
 
 TEST(Program, RunsFromAShell) {
   const std::string files =
-      banner + R"((Driver file [^\n]+\n)?Memory usage:\n(\n\t {15}0 bytes (total|memory peak)\(0 Mb\)\n){2})";
+      banner +
+      R"((Driver file [^\n]+\n)?Memory usage:\n(\n\t {15}0 bytes (total|memory peak)\(0 Mb\)\n){2})";
   for (const auto& [arguments, outcome] :
        readTable(SB_SOURCE_DIR "/tests/app/program_runs.table")) {
     ScratchDir dir;
@@ -95,6 +100,33 @@ TEST(Program, RunsFromAShell) {
         std::regex_match(readText(dir.path / "s000.log"), std::regex(started ? files : "")));
     EXPECT_EQ(readText(dir.path / "stoneBreaker.ini"),
               started ? readText(SB_SOURCE_DIR "/tests/app/corpus/default.ini") : "");
+  }
+}
+
+// Runs of the built program over the demo, as rows of shell commands
+// (lost_outputs.table): what they print, the files they leave, and whether
+// the configuration file stayed whole.
+TEST(Program, FilesThatCannotBeWrittenWhole) {
+  if (!fs::exists(SB_RUN_DIR "/drv/demo.drv")) GTEST_SKIP() << "no demo ROM set in " SB_RUN_DIR;
+  const std::string ini = "# the user's own #\nLogdir \" ./" + std::string(600, 'l') + "/\"\n";
+  setenv("SB", SB_BINARY_DIR "/stonebreaker", 1);
+  for (const auto& [command, outcome] : readTable(SB_SOURCE_DIR "/tests/app/lost_outputs.table")) {
+    ScratchDir dir;
+    for (const std::string link : {"drv", "roms"})
+      fs::create_directory_symlink(SB_RUN_DIR "/" + link, dir.path / link);
+    writeFile(dir.path / "stoneBreaker.ini", ini);
+    writeFile(dir.path / "old.sbs", std::string("old state"));
+    writeFile(dir.path / "old.png", std::string("old picture"));
+    const ShellRun run = runShell("{ " + command + "; }", dir.path);
+    std::set<std::string> files;
+    for (const auto& file : fs::recursive_directory_iterator(dir.path))
+      files.insert(file.path().lexically_relative(dir.path));
+    std::string seen = std::to_string(run.status) + " | " + run.out + " | " + run.err + " |";
+    for (const std::string& file : files) seen += " " + file;
+    seen += readText(dir.path / "stoneBreaker.ini") == ini ? " | kept" : " | rewritten";
+    EXPECT_TRUE(std::regex_match(seen, std::regex(outcome))) << command << "\n" << seen;
+    EXPECT_EQ(readText(dir.path / "old.sbs") + readText(dir.path / "old.png"),
+              "old stateold picture");
   }
 }
 

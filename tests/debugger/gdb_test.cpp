@@ -200,6 +200,13 @@ TEST(GdbSession, BadInputIsAnsweredAndTheRunGoesOn) {
       {"$c#63\x03", "+$T02thread:1;#"},               // Ctrl-C stops a running game
       {"$bs#d5", "+$T05replaylog:begin;thread:1;#"},  // before the first frame
       {"$vCont;s:2#24", "+$T05thread:2;#"},  // one slave instruction, the master's share first
+      // Refused whole, the machine still halted: an unknown action, a
+      // thread not there, a malformed thread, a signal of one digit.
+      {"$vCont;x#bd", "+$E01#a6"},
+      {"$vCont;s:3#25", "+$E01#a6"},
+      {"$vCont;c:zz#d6", "+$E01#a6"},
+      {"$vCont;C5#bd", "+$E01#a6"},
+      {"$?#3f", "+$T05thread:2;#"},
       {"$Z0,1144,2#de", "+$OK#9a"},
       {"$c#63", "+$T05swbreak:;thread:1;#"},
       {"$z0,1144,2#fe", "+$OK#9a"},

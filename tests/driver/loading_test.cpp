@@ -109,7 +109,8 @@ TEST(Loading, OnlyRegularFilesNamedPlainly) {
     loadConfiguration((dir / name).c_str());
     EXPECT_EQ(settings, defaultSettings()) << name;
     saveConfiguration((dir / name).c_str());
-    EXPECT_EQ(boxes.lines, "Warning: Current options cannot be saved\n") << name;
+    EXPECT_EQ(boxes.lines, "Warning: Current options cannot be saved (not a regular file)\n")
+        << name;
   }
 }
 

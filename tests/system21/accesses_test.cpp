@@ -16,25 +16,30 @@ TEST(UnknownAccesses, LoggedOnceCountedAndSummed) {
   struct Row {
     const std::vector<uint16_t>& code;
     int64_t limit;
-    size_t lines;  // "unknown word" lines written as the accesses happen
+    size_t lines;  // "unknown word" lines written as the accesses happen, before any notice
+    bool notice;   // that further accesses are only counted
     std::vector<std::string> found;
   } rows[] = {
       {poll,
        defaultLogLimit,
        1,
+       false,
        {"7877 unknown accesses in 1 ranges\n",
         "0x400000..0x400000 word read x7877, first at PC 0x000406 in frame 0, last at PC "
         "0x000406\n",
         "system21(cpu2): 0 unknown accesses in 0 ranges\n"}},
-      {poll, 0, 7877, {}},
+      {poll, 0, 7877, false, {}},
+      {joins, 4, 4, false, {}},  // as many distinct accesses as the limit: none dropped
       {joins,
        defaultLogLimit,
        4,
+       false,
        {"0x600000..0x600030 word write x4, first at PC 0x000406 in frame 0, last at PC "
         "0x000418\n"}},
       {sweep,
        100,
        100,
+       true,
        {"system21: 100 unknown-access lines written; further accesses are only counted",
         "0x000000..0x0058e2 word write x11378, first at PC 0x000406"}},
   };
@@ -51,11 +56,12 @@ TEST(UnknownAccesses, LoggedOnceCountedAndSummed) {
     runFrame();
     logEndOfRun();
     const std::string text = log.text();
+    const size_t notice = text.find("unknown-access lines written");
     size_t lines = 0;
-    for (size_t at = text.find("unknown word"); at != std::string::npos;
-         at = text.find("unknown word", at + 1))
+    for (size_t at = text.find("unknown word"); at < notice; at = text.find("unknown word", at + 1))
       lines++;
     EXPECT_EQ(lines, row.lines) << row.code[0];
+    EXPECT_EQ(notice != std::string::npos, row.notice) << row.code[0];
     for (const std::string& line : row.found) EXPECT_NE(text.find(line), std::string::npos) << line;
   }
 }
