@@ -228,6 +228,10 @@ int applyState(std::span<const uint8_t> bytes, const char* driverFileName, uint3
     return 0;
   }
 
+  // A state holds the machine between frames: loaded in the middle of one,
+  // the next frame starts from it, and the history starts afresh here.
+  historyMachineChanged();
+  machine.share = 0;
   machine.frameNumber = frameNumber;
   machine.slaveRunning = slaveRunning;
   applyContext(machine.cpu1Context, cpu1);
