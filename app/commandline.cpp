@@ -9,6 +9,7 @@ namespace {
 
 constexpr int64_t largestCount = int64_t{1} << 53;
 constexpr int64_t maxPort = 65535;
+constexpr int64_t maxHistoryMb = 65536;
 
 // A decimal count (of frames, of lines), 0 or more.
 bool parseCount(const std::string& text, int64_t& count) {
@@ -45,6 +46,8 @@ const char* usageText() {
          "  --save-state FILE    write the whole machine to FILE when the run ends\n"
          "  --load-state FILE    start the run from the state in FILE (same game and ROMs)\n"
          "  --gdb PORT           each run waits, halted, for a GDB client on 127.0.0.1:PORT\n"
+         "  --history-mb N       with --gdb, keep at most N MB of the run's history for\n"
+         "                       going back (default 256; 0: no history, no going back)\n"
          "\n"
          "Exit status: 0 normally, 1 when the game named by --play cannot be loaded or\n"
          "a file asked for by --save-state, --screenshot or --record cannot be written\n"
@@ -83,6 +86,8 @@ const OptionRow optionRows[] = {
     {"--gdb", nullptr, nullptr, nullptr, &CommandLine::gdbPort, 1, maxPort,
      "a port number from 1 to 65535"},
     {"--load-state", nullptr, nullptr, &CommandLine::loadState, nullptr, 0, 0, "a file name"},
+    {"--history-mb", nullptr, nullptr, nullptr, &CommandLine::historyMb, 0, maxHistoryMb,
+     "a number of megabytes from 0 to 65536"},
 };
 
 // Sets what the row sets; false with a message in error for a bad argument.

@@ -64,7 +64,10 @@ RunOptions runOptionsFrom(const CommandLine& line) {
   options.loadStatePath = line.loadState;
   options.recordDirectory = line.record;
   options.recordEvery = line.recordEvery;
-  if (line.gdbPort > 0) options.hooks = gdbRunHooks(int(line.gdbPort));
+  if (line.gdbPort > 0) {
+    options.hooks.push_back(gdbRunHooks(int(line.gdbPort)));
+    options.historyBytes = line.historyMb << 20;
+  }
   return options;
 }
 

@@ -23,6 +23,16 @@ __attribute__((format(printf, 1, 2))) void logLine(const char* format, ...);
 // count of them (at most 32 are kept), oldest first, without newlines.
 uint64_t logLinesWritten();
 std::vector<std::string> recentLogLines(size_t count);
+// Where the log stands, to cut it back there later: a run that goes back
+// in time takes its log back with it.
+struct LogMark {
+  long offset = 0;
+  uint64_t linesWritten = 0;
+  std::string pendingLine;
+  std::vector<std::string> recentLines;
+};
+LogMark markLog();
+void rewindLog(const LogMark& mark);
 
 // ---- Allocation accounting ----------------------------------------------
 // Labelled allocations listed in the memory report at exit. Labels are not

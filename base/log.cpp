@@ -2,6 +2,8 @@
 //
 // The accounting keeps its totals in 64 bits and prints sizes unsigned, so
 // a report never shows a negative or wrapped size.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cinttypes>
 #include <cstdarg>
@@ -91,6 +93,31 @@ std::vector<std::string> recentLogLines(size_t count) {
   const size_t first = state.recentLines.size() - std::min(count, state.recentLines.size());
   return std::vector<std::string>(state.recentLines.begin() + static_cast<long>(first),
                                   state.recentLines.end());
+}
+
+LogMark markLog() {
+  LogMark mark;
+  if (state.logStream != nullptr) {
+    fflush(state.logStream);
+    mark.offset = ftell(state.logStream);
+  }
+  mark.linesWritten = state.linesWritten;
+  mark.pendingLine = state.pendingLine;
+  mark.recentLines.assign(state.recentLines.begin(), state.recentLines.end());
+  return mark;
+}
+
+void rewindLog(const LogMark& mark) {
+  if (state.logStream != nullptr && mark.offset >= 0) {
+    fflush(state.logStream);
+    // What was written after the mark goes; writing goes on from there.
+    if (ftruncate(fileno(state.logStream), mark.offset) == 0) {
+      fseek(state.logStream, mark.offset, SEEK_SET);
+    }
+  }
+  state.linesWritten = mark.linesWritten;
+  state.pendingLine = mark.pendingLine;
+  state.recentLines.assign(mark.recentLines.begin(), mark.recentLines.end());
 }
 
 void closeLog() {

@@ -5,26 +5,23 @@
 #include <string>
 #include <vector>
 
-#include "m68k/cpu.h"
+#include "system21/system21.h"
 
 // Longest packet taken from a client (qSupported's PacketSize, in bytes).
 constexpr size_t maxPacket = 0x4000;
 constexpr size_t maxBreakpoints = 64;
 constexpr size_t maxWatchpoints = 16;
-constexpr int registerCount = 18;  // d0-d7, a0-a7, sr, pc
+constexpr int registerCount = 18;  // d0-d7, a0-a7, sr, pc: GDB's order
+// The machine's probes and steps the debugger owns.
+constexpr int debuggerOwner = 1;
 
 enum WatchKind { watchWrite = 2, watchRead = 3, watchAccess = 4 };
 
-struct Watchpoint {
-  uint32_t address, length;
-  WatchKind kind;
-};
-
-// One processor's tables while breakpoints or watchpoints are set: fetch
-// with a hole at each breakpoint, data tables with the watched ranges first.
-struct DebugTables {
-  std::vector<ProgramRegion> fetch;
-  std::vector<DataRegion> data[4];  // read byte, read word, write byte, write word
+// A breakpoint (type 0 or 1) or watchpoint (2 to 4) as the client set it,
+// and the machine's probe that stands for it.
+struct ClientPoint {
+  uint32_t type, address, length;
+  int probe;
 };
 
 enum Resume { resumeNone, resumeContinue, resumeStep };
@@ -46,22 +43,12 @@ struct GdbServer {
   // Execution.
   bool halted = false;
   Resume resume = resumeNone;
-  int stepCpu = 0;    // the processor a step runs, 0 none
-  int loadedCpu = 0;  // the processor whose share is running, 0 between shares
-  int rawNext = 0;    // this processor runs its instruction at rawPc with the plain fetch table
-  uint32_t rawPc = 0;
   bool endRun = false;
   bool interruptRequested = false;  // Ctrl-C from the client
   bool haltForClient = false;       // a client attached to the running game
   std::string stopReply = "T05thread:1;";
-  std::vector<uint32_t> breakpoints;
-  std::vector<Watchpoint> watchpoints;
-  bool tablesStale = true;
-  DebugTables tables[2];
-  // The watchpoint the running instruction hit.
-  bool watchHit = false;
-  Watchpoint hit{};
-  uint32_t hitAddress = 0;
+  std::vector<ClientPoint> points;
+  WatchKind kindOfProbe(int probe) const;
 };
 extern GdbServer server;
 
@@ -71,16 +58,9 @@ void sendPacket(const std::string& data);
 std::string hexOf(const std::string& text);
 
 // ---- target.cpp
-// Both processors' registers in GDB's order, as hex; setting them from hex.
+// The stop reply for a stop of the machine.
+std::string stopReplyFor(const StopEvent& stop);
 std::string readRegisters(int cpu);
-bool readRegister(int cpu, int number, uint32_t& value);
-bool writeRegister(int cpu, int number, uint32_t value);
-// Memory through the processor's map, free of side effects.
-uint8_t peekByte(int cpu, uint32_t address);
-void pokeByte(int cpu, uint32_t address, uint8_t value);
-void markTablesStale();
-// The loaded processor's share with breakpoints, watchpoints and steps.
-void debugShare(int cpu);
 // Text of the monitor commands.
 std::string regionsText(int cpu);
 std::string frameText();
@@ -90,3 +70,5 @@ std::string logTail();
 // Reports a stop of a thread and waits, serving the client, until it
 // resumes the target.
 void haltWith(const std::string& reply, int thread);
+// The client's breakpoints and watchpoints go; the machine's probes with them.
+void dropPoints();

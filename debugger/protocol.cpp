@@ -91,8 +91,10 @@ int registerCpu() {
 // Each one answers the packet p (whose first characters matched its name).
 
 void querySupported(const std::string&) {
-  sendPacket("PacketSize=" + hexWord(maxPacket) +
-             ";qXfer:features:read+;vContSupported+;QStartNoAckMode+;swbreak+;hwbreak+");
+  std::string features = "PacketSize=" + hexWord(maxPacket) +
+                         ";qXfer:features:read+;vContSupported+;QStartNoAckMode+;swbreak+;hwbreak+";
+  if (historyOn()) features += ";ReverseStep+;ReverseContinue+";
+  sendPacket(features);
 }
 
 void startNoAck(const std::string&) {
@@ -164,18 +166,16 @@ void writeAllRegisters(const std::string& p) {
     if (digit < 0) return sendPacket("E01");
     values[i / digits] = values[i / digits] << 4 | uint32_t(digit);
   }
-  for (int n = 0; n < registerCount; ++n) writeRegister(registerCpu(), n, values[n]);
+  for (int n = 0; n < registerCount; ++n) writeCpuRegister(registerCpu(), n, values[n]);
   sendPacket("OK");
 }
 
 void readOneRegister(const std::string& p) {
   size_t pos = 1;
-  uint32_t number, value;
-  if (!parseHex(p, pos, number) || !readRegister(registerCpu(), int(number), value)) {
-    return sendPacket("E01");
-  }
+  uint32_t number;
+  if (!parseHex(p, pos, number) || number >= registerCount) return sendPacket("E01");
   char text[9];
-  snprintf(text, sizeof text, "%08x", value);
+  snprintf(text, sizeof text, "%08x", readCpuRegister(registerCpu(), int(number)));
   sendPacket(text);
 }
 
@@ -183,9 +183,10 @@ void writeOneRegister(const std::string& p) {
   size_t pos = 1;
   uint32_t number, value;
   if (!parseHex(p, pos, number) || !expect(p, pos, '=') || !parseHex(p, pos, value) ||
-      !writeRegister(registerCpu(), int(number), value)) {
+      number >= registerCount) {
     return sendPacket("E01");
   }
+  writeCpuRegister(registerCpu(), int(number), value);
   sendPacket("OK");
 }
 
@@ -225,7 +226,7 @@ void writeMemoryBinary(const std::string& p) {
   sendPacket("OK");
 }
 
-// Z and z: 0 and 1 breakpoints, 2 to 4 watchpoints.
+// Z and z: 0 and 1 breakpoints, 2 to 4 watchpoints, on both processors.
 void changePoint(const std::string& p) {
   const bool insert = p[0] == 'Z';
   size_t pos = 1;
@@ -233,35 +234,60 @@ void changePoint(const std::string& p) {
   if (!parseHex(p, pos, type) || !expect(p, pos, ',') || !parseRange(p, pos, address, length)) {
     return sendPacket("E01");
   }
-  if (type <= 1) {
-    std::vector<uint32_t>& list = server.breakpoints;
-    std::erase(list, address);
-    if (insert) {
-      if (address & 1 || list.size() >= maxBreakpoints) return sendPacket("E01");
-      list.push_back(address);
-    }
-  } else if (type <= 4) {
-    std::vector<Watchpoint>& list = server.watchpoints;
-    const Watchpoint w{address & 0xFFFFFF, length, WatchKind(type)};
-    std::erase_if(list, [&](const Watchpoint& o) {
-      return o.address == w.address && o.length == w.length && o.kind == w.kind;
-    });
-    if (insert) {
-      if (length == 0 || length > 0x10000 || list.size() >= maxWatchpoints) {
-        return sendPacket("E01");
-      }
-      list.push_back(w);
-    }
-  } else {
-    return sendPacket("");
+  if (type > watchAccess) return sendPacket("");
+  const bool watch = type >= watchWrite;
+  address &= 0xFFFFFF;
+  std::vector<ClientPoint>& points = server.points;
+  // The same point set again replaces it; removing one not set is no error.
+  auto same = [&](const ClientPoint& o) {
+    return (o.type >= watchWrite) == watch && o.address == address &&
+           (!watch || (o.type == type && o.length == length));
+  };
+  for (const ClientPoint& o : points) {
+    if (same(o)) removeProbe(o.probe);
   }
-  markTablesStale();
+  std::erase_if(points, same);
+  if (insert) {
+    const size_t count = size_t(std::count_if(
+        points.begin(), points.end(), [&](auto& o) { return (o.type >= watchWrite) == watch; }));
+    if (watch ? (length == 0 || length > 0x10000 || count >= maxWatchpoints)
+              : (address & 1 || count >= maxBreakpoints)) {
+      return sendPacket("E01");
+    }
+    const uint8_t kinds = type == watchWrite  ? cpuWatchWrite
+                          : type == watchRead ? cpuWatchRead
+                                              : uint8_t(cpuWatchRead | cpuWatchWrite);
+    const int probe = watch ? addWatchpoint(debuggerOwner, 0, address, address + length - 1, kinds)
+                            : addBreakpoint(debuggerOwner, 0, address);
+    points.push_back({type, address, length, probe});
+  }
   sendPacket("OK");
 }
 
 void resumeWith(Resume how, int cpu) {
   server.resume = how;
-  server.stepCpu = how == resumeStep ? (cpu == 2 ? 2 : 1) : 0;
+  if (how == resumeStep) requestStep(debuggerOwner, cpu == 2 ? 2 : 1);
+}
+
+// bs and bc: back through the run's history, then halted there.
+void reportTravel(TravelResult result, const StopEvent& stop) {
+  if (result == historyOff) return sendPacket("E01");
+  std::string reply = stopReplyFor(stop);
+  if (result == historyBegins) reply.insert(3, "replaylog:begin;");
+  server.stopReply = reply;
+  server.registerThread = stop.cpu;
+  sendPacket(reply);
+}
+
+void stepBackOne(const std::string&) {
+  StopEvent stop;
+  const int cpu = server.resumeThread != 0 ? server.resumeThread : registerCpu();
+  reportTravel(stepBack(cpu, stop), stop);
+}
+
+void continueBackwards(const std::string&) {
+  StopEvent stop;
+  reportTravel(continueBack(stop), stop);
 }
 
 void continueAll(const std::string&) {
@@ -307,9 +333,7 @@ void contResume(const std::string& p) {
 
 void detach(const std::string&) {
   sendPacket("OK");
-  server.breakpoints.clear();
-  server.watchpoints.clear();
-  markTablesStale();
+  dropPoints();
   resumeWith(resumeContinue, 0);
   server.noAck = false;
 }
@@ -335,8 +359,10 @@ void monitor(const std::string& p) {
     text = regionsText(registerCpu());
   else if (command == "log")
     text = logTail();
+  else if (command == "history")
+    text = historyText();
   else
-    text = "monitor commands: frame, regions, log\n";
+    text = "monitor commands: frame, regions, log, history\n";
   // Console output goes in packets of its own, at most half a packet each.
   for (size_t at = 0; at < text.size(); at += maxPacket / 4) {
     std::string line = "O";
@@ -377,6 +403,8 @@ const CommandRow commandRows[] = {
     {"X", false, writeMemoryBinary},
     {"Z", false, changePoint},
     {"z", false, changePoint},
+    {"bs", true, stepBackOne},
+    {"bc", true, continueBackwards},
     {"c", false, continueAll},
     {"s", false, stepOne},
     {"D", false, detach},
@@ -491,6 +519,7 @@ void takeBytes(const uint8_t* data, size_t size) {
 }
 
 void gdbResetSession() {
+  dropPoints();
   const int port = server.port;
   server = GdbServer{};
   server.port = port;

@@ -46,10 +46,8 @@ void dropClient() {
   GdbServer& s = server;
   if (s.client >= 0) close(s.client);
   s.client = -1;
-  s.breakpoints.clear();
-  s.watchpoints.clear();
-  markTablesStale();
-  s.stepCpu = 0;
+  dropPoints();
+  requestStep(debuggerOwner, 0);
   s.inputState = GdbServer::idle;
   s.noAck = false;
   s.output.clear();
@@ -114,6 +112,7 @@ void serveClient(int timeoutMilliseconds) {
 void startRun() {
   GdbServer& s = server;
   const int port = s.port;
+  dropPoints();
   s = GdbServer{};
   s.port = port;
   s.listener = openListener(port);
@@ -126,8 +125,10 @@ void startRun() {
   haltWith("T05thread:1;", 1);
 }
 
-void shareHook(int cpu) {
-  debugShare(cpu);
+// The machine stopped at one of the client's breakpoints, watchpoints or
+// steps.
+void stopHook(const StopEvent& stop) {
+  if (stop.owner == debuggerOwner) haltWith(stopReplyFor(stop), stop.cpu);
 }
 
 bool frameHook() {
@@ -140,6 +141,7 @@ bool frameHook() {
 
 void endRun() {
   GdbServer& s = server;
+  dropPoints();
   if (s.client >= 0) {
     sendPacket("W00");
     flushOutput();
@@ -174,11 +176,16 @@ void haltWith(const std::string& reply, int thread) {
   s.haltForClient = false;
 }
 
+void dropPoints() {
+  removeProbes(debuggerOwner);
+  server.points.clear();
+}
+
 RunHooks gdbRunHooks(int port) {
   server.port = port;
   RunHooks hooks;
   hooks.runStart = startRun;
-  hooks.share = shareHook;
+  hooks.stopped = stopHook;
   hooks.frameEnd = frameHook;
   hooks.runEnd = endRun;
   return hooks;

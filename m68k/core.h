@@ -36,9 +36,9 @@
 namespace m68k {
 
 // An opcode handler: host PC just past the opcode word, remaining budget,
-// the opcode word itself.
-using Handler = void (*)(uintptr_t pc, int32_t rem, uint32_t op);
-#define SB_HANDLER(name) void name(uintptr_t pc_, int32_t rem_, uint32_t op)
+// the opcode word itself, and the instruction starts left (see RunState).
+using Handler = void (*)(uintptr_t pc, int32_t rem, uint32_t op, int64_t left);
+#define SB_HANDLER(name) void name(uintptr_t pc_, int32_t rem_, uint32_t op, int64_t left_)
 
 extern Handler opcodeTable[65536];
 // Length in bytes of the instruction each opcode word starts (opcode and
@@ -74,7 +74,18 @@ struct RunState {
   int32_t remaining;
   uintptr_t savedPc;  // slice as seen by a memory or reset handler
   int32_t savedRem;
+  // Instruction starts left before the chain stops, plus one: counts down
+  // from startsGiven, so that counting and the limit are one decrement of a
+  // register that travels with the chain; written here where the chain ends
+  // or calls out (handlers read the count).
+  int64_t startsLeft;
+  int64_t startsGiven;
+  bool breakpointsSet;
+  bool passRequested;    // cpuPassBreakpoint before this call
+  uint32_t passAddress;  // the breakpoint the slice starts on, run once
 };
+constexpr uint32_t kNoPass = 0xFFFFFFFF;
+constexpr int64_t kUnlimitedStarts = INT64_MAX;
 
 extern RunState g;
 
@@ -86,42 +97,48 @@ extern uint8_t flagC, flagV, flagZ, flagN, flagX;
 struct Step {
   uintptr_t pc;
   int32_t rem;
+  int64_t left;
 };
 
 // ---- chain control (engine.cpp) ----
-void endChain(uintptr_t pc, int32_t rem, uint32_t op);
-void startChain(uintptr_t pc, int32_t rem, uint32_t op);
-void fetchSlow(uintptr_t pc, int32_t rem, uint32_t op);
+void endChain(uintptr_t pc, int32_t rem, uint32_t op, int64_t left);
+// The next instruction may not start: the chain stops before it.
+void limitReached(uintptr_t pc, int32_t rem, uint32_t op, int64_t left);
+void startChain(uintptr_t pc, int32_t rem, uint32_t op, int64_t left);
+void fetchSlow(uintptr_t pc, int32_t rem, uint32_t op, int64_t left);
 // After a write of the system byte: interrupt check and trace set-up.
-void recheck(uintptr_t pc, int32_t rem, uint32_t op);
+void recheck(uintptr_t pc, int32_t rem, uint32_t op, int64_t left);
 
 // Charges the cost, then runs the next instruction or ends the slice.
-#define SB_NEXT(s, cost)                                                           \
-  do {                                                                             \
-    (s).rem -= (cost);                                                             \
-    if (SB_UNLIKELY((s).rem < 0) || !SB_CHAINED) {                                 \
-      return ::m68k::endChain((s).pc, (s).rem, 0);                                 \
-    }                                                                              \
-    if (SB_UNLIKELY((s).pc - ::m68k::g.fetchLo > ::m68k::g.fetchSafe)) {           \
-      SB_MUSTTAIL return ::m68k::fetchSlow((s).pc, (s).rem, 0);                    \
-    }                                                                              \
-    uint32_t nextOp_ = ::m68k::load16((s).pc);                                     \
-    SB_MUSTTAIL return ::m68k::opcodeTable[nextOp_]((s).pc + 2, (s).rem, nextOp_); \
+#define SB_NEXT(s, cost)                                                                     \
+  do {                                                                                       \
+    (s).rem -= (cost);                                                                       \
+    if (SB_UNLIKELY((s).rem < 0) || !SB_CHAINED) {                                           \
+      return ::m68k::endChain((s).pc, (s).rem, 0, (s).left);                                 \
+    }                                                                                        \
+    if (SB_UNLIKELY(--(s).left == 0)) {                                                      \
+      return ::m68k::limitReached((s).pc, (s).rem, 0, (s).left);                             \
+    }                                                                                        \
+    if (SB_UNLIKELY((s).pc - ::m68k::g.fetchLo > ::m68k::g.fetchSafe)) {                     \
+      SB_MUSTTAIL return ::m68k::fetchSlow((s).pc, (s).rem, 0, (s).left);                    \
+    }                                                                                        \
+    uint32_t nextOp_ = ::m68k::load16((s).pc);                                               \
+    SB_MUSTTAIL return ::m68k::opcodeTable[nextOp_]((s).pc + 2, (s).rem, nextOp_, (s).left); \
   } while (0)
 
 // Charges the cost and goes through the interrupt and trace re-check.
-#define SB_RECHECK(s, cost)                                 \
-  do {                                                      \
-    (s).rem -= (cost);                                      \
-    SB_MUSTTAIL return ::m68k::recheck((s).pc, (s).rem, 0); \
+#define SB_RECHECK(s, cost)                                           \
+  do {                                                                \
+    (s).rem -= (cost);                                                \
+    SB_MUSTTAIL return ::m68k::recheck((s).pc, (s).rem, 0, (s).left); \
   } while (0)
 
 // Ends the slice now with a result other than the budget one.
-#define SB_STOP(s, result)                       \
-  do {                                           \
-    ::m68k::g.stopRequested = true;              \
-    ::m68k::g.stopResult = (result);             \
-    return ::m68k::endChain((s).pc, (s).rem, 0); \
+#define SB_STOP(s, result)                                 \
+  do {                                                     \
+    ::m68k::g.stopRequested = true;                        \
+    ::m68k::g.stopResult = (result);                       \
+    return ::m68k::endChain((s).pc, (s).rem, 0, (s).left); \
   } while (0)
 
 // ---- host memory ----
@@ -162,6 +179,10 @@ SB_INLINE uint32_t pcOf(uintptr_t hostPc) {
 
 // ---- map lookup (memory.cpp) ----
 bool rebase(uint32_t pc);
+// Whether a 24-bit address holds a breakpoint, and the fast fetch range
+// narrowed so that no breakpoint lies in it, around a PC in the window.
+bool isBreakpoint(uint32_t address);
+void narrowToBreakpoints(uint32_t pc);
 // Empties the fetch window, so that the next fetch or jump re-bases.
 void closeWindow();
 void refreshPageIndexes();
@@ -205,6 +226,7 @@ SB_INLINE void rawWriteLong(uint32_t a, uint32_t v) {
 SB_INLINE void saveSlice(const Step& s) {
   g.savedPc = s.pc;
   g.savedRem = s.rem;
+  g.startsLeft = s.left;
 }
 SB_INLINE uint32_t restoreSlice(Step& s, uint32_t v) {
   s.rem = g.savedRem;

@@ -72,7 +72,14 @@ struct CpuContext {
   uint32_t cycleCount;
   uint8_t interrupts[8];  // [0]: bit n = level n pending, bit 0 = stopped; [n]: vector for level n
   uint16_t sr;
+  // Instructions started since the context was made: with the frame, it
+  // names any point of a run exactly.
+  uint64_t instructionCount;
 };
+
+// Status register bits a 68000 implements: T, S, the interrupt mask, X N Z V C.
+constexpr uint16_t cpuSrImplemented = 0xA71F;
+constexpr uint16_t cpuSrSupervisor = 0x2000;
 
 // Results of cpuExec.
 constexpr uint32_t cpuExecBudgetUsed = 0x80000000u;  // budget used up, or stopped
@@ -81,6 +88,11 @@ constexpr uint32_t cpuExecBudgetUsed = 0x80000000u;  // budget used up, or stopp
 // pc holds its address.
 constexpr uint32_t cpuExecFetchFailed = 0x80000001u;
 constexpr uint32_t cpuExecHalted = 0xFFFFFFFFu;  // processor halted
+// The PC reached a breakpoint: nothing of the instruction there ran.
+constexpr uint32_t cpuExecBreakpoint = 0x80000002u;
+// The instructions allowed by cpuExecInstructions have started; the next
+// one has not.
+constexpr uint32_t cpuExecInstructionLimit = 0x80000003u;
 // Any other result: 24-bit address of a RESET met with a null resetHandler.
 
 // Results of cpuReset.
@@ -100,6 +112,8 @@ constexpr int32_t cpuSpuriousVector = -2;  // 24
 int32_t cpuInit();
 int32_t cpuReset();
 uint32_t cpuExec(int32_t cycles);
+// As cpuExec, and starts at most maxInstructions instructions.
+uint32_t cpuExecInstructions(int32_t cycles, uint64_t maxInstructions);
 int32_t cpuInterrupt(int32_t level, int32_t vector);
 void cpuFlushInterrupts();
 int32_t cpuGetContextSize();
@@ -111,3 +125,45 @@ uint32_t cpuTripCycleCount();
 uint32_t cpuControlCycleCount(int32_t flag);
 void cpuReleaseTimeslice();
 uint32_t cpuReadPc();
+// Instructions the loaded processor has started (the current one included
+// when called from a handler).
+uint64_t cpuReadInstructionCount();
+
+// ---- Watching execution --------------------------------------------------------
+// Breakpoints and watchpoints hold for whichever context runs, until set
+// again; with none set the core runs at full speed.
+//
+// A breakpoint stops cpuExec before the instruction at its (24-bit, even)
+// address, with cpuExecBreakpoint and the PC on it; nothing of that
+// instruction has run. After cpuPassBreakpoint, the next cpuExec call runs
+// the instruction it starts on, breakpoint or not, so that a run goes on
+// from a breakpoint it stopped at (cpuExec(1) then runs exactly that one).
+void cpuSetBreakpoints(const uint32_t* addresses, int32_t count);
+void cpuPassBreakpoint();
+
+// A watched range: every data access of the processor that touches it (the
+// operand reads and writes of instructions, exception stacking and vector
+// reads) is reported to the handler after it is done, with the index of the
+// range, the access's address, size (1, 2 or 4), direction and data. The
+// handler may call what handlers may call (cpuReleaseTimeslice, to stop
+// after the instruction).
+constexpr uint8_t cpuWatchRead = 1, cpuWatchWrite = 2;
+struct CpuWatch {
+  uint32_t first, last;  // inclusive 24-bit range
+  uint8_t kinds;         // cpuWatchRead, cpuWatchWrite or both
+};
+using WatchHandler = void (*)(int32_t index, uint32_t address, uint32_t size, bool write,
+                              uint32_t data);
+void cpuSetWatchpoints(const CpuWatch* ranges, int32_t count, WatchHandler handler);
+
+// ---- Maps and registers for tools ------------------------------------------------
+// The entry of a table that serves a 24-bit address (the first that holds
+// it), or null.
+const DataRegion* cpuFindRegion(const DataRegion* table, uint32_t address);
+// The host byte of the 68000 byte at address in a direct entry, or null
+// (a handler entry, or outside the entry's memory).
+uint8_t* cpuRegionByte(const DataRegion* region, uint32_t address);
+// Writes a context's status register as the processor would: unimplemented
+// bits cleared, the stack pointers traded and the mode's tables selected
+// when S changes.
+void cpuWriteSr(CpuContext* context, uint32_t value);

@@ -1,5 +1,6 @@
 // The execution engine: the opcode table, the run loop with its slice-end
 // processing, exceptions, interrupts, trace, and the operations of cpu.h.
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -95,8 +96,7 @@ bool serviceInterrupts(uint32_t framePc, uint32_t& newPc) {
 
 // Interrupt check with re-base (start of a slice, slice end, re-check).
 Step interruptCheck(Step s) {
-  g.savedPc = s.pc;
-  g.savedRem = s.rem;
+  saveSlice(s);
   uint32_t newPc;
   const bool taken = serviceInterrupts(pcOf(s.pc), newPc);
   s.rem = g.savedRem;
@@ -126,17 +126,25 @@ uint32_t packFlags() {
 
 // ---- chain ----
 
-void endChain(uintptr_t pc, int32_t rem, uint32_t) {
+void endChain(uintptr_t pc, int32_t rem, uint32_t, int64_t left) {
   g.hostPc = pc;
   g.remaining = rem;
+  g.startsLeft = left;
 }
 
-void startChain(uintptr_t pc, int32_t rem, uint32_t) {
+void limitReached(uintptr_t pc, int32_t rem, uint32_t, int64_t left) {
+  g.stopRequested = true;
+  g.stopResult = cpuExecInstructionLimit;
+  endChain(pc, rem, 0, left + 1);  // the instruction counted does not start
+}
+
+void startChain(uintptr_t pc, int32_t rem, uint32_t, int64_t left) {
+  if (SB_UNLIKELY(--left == 0)) return limitReached(pc, rem, 0, left);
   if (SB_UNLIKELY(pc - g.fetchLo > g.fetchSafe)) {
-    SB_MUSTTAIL return fetchSlow(pc, rem, 0);
+    SB_MUSTTAIL return fetchSlow(pc, rem, 0, left);
   }
   const uint32_t op = load16(pc);
-  SB_MUSTTAIL return opcodeTable[op](pc + 2, rem, op);
+  SB_MUSTTAIL return opcodeTable[op](pc + 2, rem, op, left);
 }
 
 namespace {
@@ -152,41 +160,53 @@ bool instructionFits(uint32_t address) {
 // Near the end of the fetch window, or outside it after sequential code or
 // a relative branch left it: the instruction runs only when all its words
 // lie in one fetch region; otherwise the slice ends as for an unmapped PC.
-void fetchSlow(uintptr_t pc, int32_t rem, uint32_t) {
+// With breakpoints set, the fast range leaves them out, so every instruction
+// that starts on one comes here. The caller counted the instruction; one
+// that does not start is taken off again.
+void fetchSlow(uintptr_t pc, int32_t rem, uint32_t, int64_t left) {
   const uint32_t address = pcOf(pc);
+  if (SB_UNLIKELY(g.breakpointsSet) && isBreakpoint(address & 0xFFFFFF)) {
+    if ((address & 0xFFFFFF) != g.passAddress) {
+      g.stopRequested = true;
+      g.stopResult = cpuExecBreakpoint;
+      return endChain(pc, rem, 0, left + 1);
+    }
+    g.passAddress = kNoPass;
+  }
   if (!instructionFits(address)) {
     if (!rebase(address) || !instructionFits(address)) {
       g.fetchFailed = true;
       g.stopRequested = true;
       g.stopResult = cpuExecFetchFailed;
-      return endChain(g.base + address, rem, 0);
+      return endChain(g.base + address, rem, 0, left + 1);
     }
     pc = g.base + address;
+  } else if (g.breakpointsSet) {
+    narrowToBreakpoints(address);
   }
   const uint32_t op = load16(pc);
-  SB_MUSTTAIL return opcodeTable[op](pc + 2, rem, op);
+  SB_MUSTTAIL return opcodeTable[op](pc + 2, rem, op, left);
 }
 
-void recheck(uintptr_t pc, int32_t rem, uint32_t) {
-  if (rem < 0) return endChain(pc, rem, 0);
-  Step s{pc, rem};
+void recheck(uintptr_t pc, int32_t rem, uint32_t, int64_t left) {
+  if (rem < 0) return endChain(pc, rem, 0, left);
+  Step s{pc, rem, left};
   if (interruptDue()) {
     s = interruptCheck(s);
     if (g.fetchFailed) SB_STOP(s, cpuExecFetchFailed);
     // A request that a handler raised while this interrupt was taken (vector
     // read, frame push) set the budget aside: the slice end takes it before
     // the handler's first instruction.
-    if (interruptDue()) return endChain(s.pc, s.rem, 0);
+    if (interruptDue()) return endChain(s.pc, s.rem, 0, s.left);
   }
   armTrace(s);
-  SB_MUSTTAIL return startChain(s.pc, s.rem, 0);
+  SB_MUSTTAIL return startChain(s.pc, s.rem, 0, s.left);
 }
 
 // ---- services for handlers ----
 
 Step raiseException(Step s, uint32_t vector, uint32_t framePc) {
-  g.savedPc = s.pc;
-  g.savedRem = s.rem;
+  saveSlice(s);
   const uint32_t newPc = exceptionEntry(vector, framePc);
   s.rem = g.savedRem;
   jumpTo(s, newPc);
@@ -225,6 +245,8 @@ using namespace m68k;
 namespace {
 
 void exitCleanup() {
+  g.startsGiven = g.startsLeft = kUnlimitedStarts;
+  g.passRequested = false;
   g.executing = false;
   g.fetchFailed = false;
   g.stopRequested = false;
@@ -259,6 +281,8 @@ int32_t cpuInit() {
   bindShift();
   dropPageIndexes();
   g.savedRem = -1;
+  g.startsGiven = g.startsLeft = kUnlimitedStarts;
+  g.passAddress = kNoPass;
   return 0;
 }
 
@@ -296,6 +320,10 @@ int32_t cpuReset() {
 }
 
 uint32_t cpuExec(int32_t cycles) {
+  return cpuExecInstructions(cycles, uint64_t(kUnlimitedStarts - 1));
+}
+
+uint32_t cpuExecInstructions(int32_t cycles, uint64_t maxInstructions) {
   CpuContext& c = g.ctx;
   if (g.executing) return cpuExecBudgetUsed;  // not from inside a handler
   if (c.interrupts[0] & kStoppedBit) {
@@ -303,8 +331,11 @@ uint32_t cpuExec(int32_t cycles) {
     c.cycleCount += uint32_t(cycles);
     return cpuExecBudgetUsed;
   }
+  g.startsGiven = g.startsLeft =
+      int64_t(std::min<uint64_t>(maxInstructions, uint64_t(kUnlimitedStarts - 1)) + 1);
+  g.passAddress = kNoPass;
   g.cyclesRequested = cycles;
-  Step s{0, cycles - 1};
+  Step s{0, cycles - 1, g.startsLeft};
   unpackFlags(c.sr);
   g.executing = true;
   g.stopRequested = false;
@@ -329,11 +360,15 @@ uint32_t cpuExec(int32_t cycles) {
       // takes it, the next call's start when the budget is used up.
       bool sliceEnd = interruptDue();
       if (!sliceEnd) armTrace(s);
+      // A run goes on from a breakpoint it stopped at.
+      if (!sliceEnd && g.passRequested) g.passAddress = c.pc & 0xFFFFFF;
       for (;;) {
         if (!sliceEnd) {
-          startChain(s.pc, s.rem, 0);
+          startChain(s.pc, s.rem, 0, s.left);
+          g.passAddress = kNoPass;
           s.pc = g.hostPc;
           s.rem = g.remaining;
+          s.left = g.startsLeft;
           if (g.stopRequested) {
             result = g.stopResult;
             break;
@@ -372,6 +407,7 @@ uint32_t cpuExec(int32_t cycles) {
   c.pc = pcOf(s.pc);
   c.sr = uint16_t((c.sr & kSrSystemMask) | packFlags());
   c.cycleCount += uint32_t(g.cyclesRequested - (s.rem + 1));
+  c.instructionCount += uint64_t(g.startsGiven - s.left);
   exitCleanup();
   return result;
 }
@@ -482,4 +518,25 @@ void cpuReleaseTimeslice() {
 
 uint32_t cpuReadPc() {
   return g.executing ? pcOf(g.savedPc) : g.ctx.pc;
+}
+
+void cpuPassBreakpoint() {
+  if (!g.executing) g.passRequested = true;
+}
+
+uint64_t cpuReadInstructionCount() {
+  return g.ctx.instructionCount + uint64_t(g.startsGiven - g.startsLeft);
+}
+
+void cpuWriteSr(CpuContext* context, uint32_t value) {
+  CpuContext& c = *context;
+  const bool super = (value & cpuSrSupervisor) != 0;
+  // The stack pointers trade places when the mode changes, as on the chip.
+  if (super != ((c.sr & cpuSrSupervisor) != 0)) std::swap(c.areg[7], c.otherSp);
+  c.sr = uint16_t(value & cpuSrImplemented);
+  c.fetch = super ? c.superFetch : c.userFetch;
+  c.readByte = super ? c.superReadByte : c.userReadByte;
+  c.readWord = super ? c.superReadWord : c.userReadWord;
+  c.writeByte = super ? c.superWriteByte : c.userWriteByte;
+  c.writeWord = super ? c.superWriteWord : c.userWriteWord;
 }

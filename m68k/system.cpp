@@ -23,21 +23,21 @@ constexpr uint8_t kStoppedBit = 1;
 
 template <int M>
 SB_HANDLER(moveFromSr) {
-  Step s{pc_, rem_};
+  Step s{pc_, rem_, left_};
   eaWrite<M, 2>(s, lowReg(op), composeSr());
   SB_NEXT(s, formCost(kMoveFromSr, M, 2));
 }
 
 template <int M>
 SB_HANDLER(moveToCcr) {
-  Step s{pc_, rem_};
+  Step s{pc_, rem_, left_};
   unpackFlags(eaRead<M, 2>(s, lowReg(op)));
   SB_NEXT(s, formCost(kMoveToStatus, M, 2));
 }
 
 template <int M>
 SB_HANDLER(moveToSr) {
-  Step s{pc_, rem_};
+  Step s{pc_, rem_, left_};
   SB_PRIVILEGED(s);
   writeSr(eaRead<M, 2>(s, lowReg(op)));
   SB_RECHECK(s, formCost(kMoveToStatus, M, 2));
@@ -45,7 +45,7 @@ SB_HANDLER(moveToSr) {
 
 template <bool ToUsp>
 SB_HANDLER(moveUsp) {
-  Step s{pc_, rem_};
+  Step s{pc_, rem_, left_};
   SB_PRIVILEGED(s);
   if (ToUsp)
     g.ctx.otherSp = areg(lowReg(op));
@@ -56,14 +56,13 @@ SB_HANDLER(moveUsp) {
 
 SB_HANDLER(reset) {
   (void)op;
-  Step s{pc_, rem_};
+  Step s{pc_, rem_, left_};
   SB_PRIVILEGED(s);
   if (!g.ctx.resetHandler) {
     s.pc -= 2;  // the PC stays on the RESET; it runs again next time
     SB_STOP(s, pcOf(s.pc) & 0xFFFFFF);
   }
-  g.savedPc = s.pc;
-  g.savedRem = s.rem;
+  saveSlice(s);
   g.ctx.resetHandler();
   s.rem = g.savedRem;
   SB_NEXT(s, kReset);
@@ -71,24 +70,24 @@ SB_HANDLER(reset) {
 
 SB_HANDLER(nop) {
   (void)op;
-  Step s{pc_, rem_};
+  Step s{pc_, rem_, left_};
   SB_NEXT(s, kNop);
 }
 
 SB_HANDLER(stop) {
   (void)op;
-  Step s{pc_, rem_};
+  Step s{pc_, rem_, left_};
   SB_PRIVILEGED(s);
   writeSr(fetch16(s));
   g.ctx.interrupts[0] |= kStoppedBit;
   s.rem -= kStop;
   if (s.rem >= 0) s.rem = -1;  // the slice ends now
-  return endChain(s.pc, s.rem, 0);
+  return endChain(s.pc, s.rem, 0, s.left);
 }
 
 SB_HANDLER(rte) {
   (void)op;
-  Step s{pc_, rem_};
+  Step s{pc_, rem_, left_};
   SB_PRIVILEGED(s);
   const uint32_t frame = areg(7);
   writeSr(readWord(s, frame));
@@ -101,14 +100,14 @@ SB_HANDLER(rte) {
 }
 
 SB_HANDLER(trap) {
-  Step s{pc_, rem_};
+  Step s{pc_, rem_, left_};
   s = raiseException(s, kVectorTrap + (op & 15), pcOf(s.pc));
   SB_NEXT(s, kExceptionCost);
 }
 
 SB_HANDLER(trapv) {
   (void)op;
-  Step s{pc_, rem_};
+  Step s{pc_, rem_, left_};
   if (flagV) {
     s = raiseException(s, kVectorTrapv, pcOf(s.pc));
     SB_NEXT(s, kTrapvTrap);
@@ -117,7 +116,7 @@ SB_HANDLER(trapv) {
 }
 
 SB_HANDLER(link) {
-  Step s{pc_, rem_};
+  Step s{pc_, rem_, left_};
   const uint32_t r = lowReg(op);
   const uint32_t displacement = uint32_t(int32_t(int16_t(fetch16(s))));
   const uint32_t pushed = areg(r);  // LINK A7 pushes A7 as it was
@@ -129,7 +128,7 @@ SB_HANDLER(link) {
 }
 
 SB_HANDLER(unlk) {
-  Step s{pc_, rem_};
+  Step s{pc_, rem_, left_};
   const uint32_t r = lowReg(op);
   areg(7) = areg(r);
   const uint32_t v = readLong(s, areg(7));
@@ -139,7 +138,7 @@ SB_HANDLER(unlk) {
 }
 
 SB_HANDLER(swap) {
-  Step s{pc_, rem_};
+  Step s{pc_, rem_, left_};
   uint32_t& d = dreg(lowReg(op));
   d = (d << 16) | (d >> 16);
   setLogic<4>(d);
@@ -148,7 +147,7 @@ SB_HANDLER(swap) {
 
 template <int Sz>
 SB_HANDLER(ext) {
-  Step s{pc_, rem_};
+  Step s{pc_, rem_, left_};
   const uint32_t r = lowReg(op);
   if constexpr (Sz == 2) {
     const uint32_t v = signExtend<1>(dreg(r));
@@ -164,7 +163,7 @@ SB_HANDLER(ext) {
 // EXG: register numbers in D0-D7/A0-A7 order.
 template <uint32_t X, uint32_t Y>
 SB_HANDLER(exg) {
-  Step s{pc_, rem_};
+  Step s{pc_, rem_, left_};
   const uint32_t a = X + highReg(op), b = Y + lowReg(op);
   const uint32_t t = reg16(a);
   setReg16(a, reg16(b));
@@ -173,7 +172,7 @@ SB_HANDLER(exg) {
 }
 
 SB_HANDLER(moveq) {
-  Step s{pc_, rem_};
+  Step s{pc_, rem_, left_};
   const uint32_t v = signExtend<1>(op);
   dreg(highReg(op)) = v;
   setLogic<4>(v);

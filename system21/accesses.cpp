@@ -6,6 +6,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <unordered_set>
 
 #include "base/base.h"
@@ -60,6 +61,7 @@ struct AccessLogState {
   RangeMap ranges[cpuCount][kindCount];
   RangeCursor cursors[cpuCount][kindCount];
   uint64_t lastKey = ~uint64_t{0};  // the access before this one
+  uint64_t version = 0;             // changes with every access recorded
 };
 AccessLogState state;
 
@@ -194,6 +196,7 @@ void beginAccessLog(int64_t logLimit) {
 }
 
 void recordUnknownAccess(int cpu, AccessKind kind, uint32_t address, uint32_t data) {
+  state.version++;
   const uint32_t pc = cpuReadPc();
   const uint64_t key = accessKey(cpu, kind, address, pc);
   if (key == state.lastKey && state.limit != 0) {
@@ -228,4 +231,48 @@ void logAccessSummary() {
               range.firstFrame, range.lastPc);
     }
   }
+}
+
+// The record as it stands: the state without its cursors, which point into
+// the maps and are made again on the way back.
+struct AccessRecordCopy {
+  AccessLogState state;
+};
+
+std::shared_ptr<const AccessRecordCopy> copyAccessRecord(
+    const std::shared_ptr<const AccessRecordCopy>& previous) {
+  if (previous != nullptr && previous->state.version == state.version) return previous;
+  auto copy = std::make_shared<AccessRecordCopy>();
+  copy->state.limit = state.limit;
+  copy->state.linesWritten = state.linesWritten;
+  copy->state.accessesCounted = state.accessesCounted;
+  copy->state.written = state.written;
+  std::copy(std::begin(state.recentKeys), std::end(state.recentKeys), copy->state.recentKeys);
+  for (int cpu = 0; cpu < cpuCount; cpu++) {
+    for (int kind = 0; kind < kindCount; kind++) {
+      copy->state.ranges[cpu][kind] = state.ranges[cpu][kind];
+    }
+  }
+  copy->state.lastKey = state.lastKey;
+  copy->state.version = state.version;
+  return copy;
+}
+
+void restoreAccessRecord(const AccessRecordCopy& copy) {
+  const AccessLogState& from = copy.state;
+  state.limit = from.limit;
+  state.linesWritten = from.linesWritten;
+  state.accessesCounted = from.accessesCounted;
+  state.written = from.written;
+  std::copy(std::begin(from.recentKeys), std::end(from.recentKeys), state.recentKeys);
+  for (int cpu = 0; cpu < cpuCount; cpu++) {
+    for (int kind = 0; kind < kindCount; kind++) {
+      RangeMap& ranges = state.ranges[cpu][kind];
+      ranges = from.ranges[cpu][kind];
+      state.cursors[cpu][kind] = RangeCursor{&ranges, ranges.end(), 0};
+    }
+  }
+  // No access is "the one before" now: the next one looks itself up.
+  state.lastKey = ~uint64_t{0};
+  state.version = from.version;
 }

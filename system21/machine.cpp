@@ -96,9 +96,29 @@ size_t extendToWindow(std::vector<uint8_t>& image, size_t window) {
   return loaded;
 }
 
-void allocate(std::vector<uint8_t>& area, size_t size) {
-  area.assign(size, 0);
-}
+// Every RAM area of the board, in the order saved states and the history
+// hold them: the static ones keep their contents across builds, the others
+// are made afresh, zeroed, at every build.
+struct AreaRow {
+  const char* name;
+  uint16_t* staticRam;
+  size_t staticSize;
+  std::vector<uint8_t> Machine::*ram;
+  size_t size;
+};
+const AreaRow areaRows[] = {
+    {"master static RAM A", masterStaticRamA, sizeof masterStaticRamA, nullptr, 0},
+    {"master static RAM B", masterStaticRamB, sizeof masterStaticRamB, nullptr, 0},
+    {"master work RAM", nullptr, 0, &Machine::masterWorkRam, 0x10000},
+    {"master local RAM", nullptr, 0, &Machine::masterLocalRam, 0x4000},
+    {"slave work RAM", nullptr, 0, &Machine::slaveWorkRam, 0x40000},
+    {"shared RAM A", nullptr, 0, &Machine::sharedRamA, 0x10000},
+    {"shared RAM B", nullptr, 0, &Machine::sharedRamB, 0x10000},
+    {"shared RAM C", nullptr, 0, &Machine::sharedRamC, 0x1000},
+    {"write-only RAM A", nullptr, 0, &Machine::writeOnlyRamA, 0x10000},
+    {"write-only RAM B", nullptr, 0, &Machine::writeOnlyRamB, 0x40000},
+    {"video RAM", nullptr, 0, &Machine::videoRam, 0x60002},
+};
 
 void appendCpu1Map() {
   Machine& m = machine;
@@ -166,16 +186,9 @@ void buildMachine(GameRom&& rom) {
   m.game = std::move(rom);
   cpuInit();
   initRegionTables();
-  allocate(m.masterWorkRam, 0x10000);
-  allocate(m.slaveWorkRam, 0x40000);
-  allocate(m.masterLocalRam, 0x4000);
-  allocate(m.sharedRamB, 0x10000);
-  allocate(m.sharedRamC, 0x1000);
-  allocate(m.sharedRamA, 0x10000);
-  allocate(m.videoRam, 0x60002);
-  allocate(m.writeOnlyRamA, 0x10000);
-  allocate(m.writeOnlyRamB, 0x40000);
-  std::fill(m.sharedRamC.begin(), m.sharedRamC.end(), 0);
+  for (const AreaRow& row : areaRows) {
+    if (row.ram != nullptr) (m.*row.ram).assign(row.size, 0);
+  }
   m.masterCodeSize = extendToWindow(m.game.masterCodeRom, codeRomWindow);
   m.slaveCodeSize = extendToWindow(m.game.slaveCodeRom, codeRomWindow);
   m.collisionSize = extendToWindow(m.game.collisionRom, collisionRomWindow);
@@ -184,6 +197,19 @@ void buildMachine(GameRom&& rom) {
   bindContexts();
   m.frameNumber = 0;
   beginAccessLog(defaultLogLimit);
+}
+
+std::vector<MemoryArea> memoryAreas() {
+  std::vector<MemoryArea> areas;
+  for (const AreaRow& row : areaRows) {
+    if (row.ram != nullptr) {
+      std::vector<uint8_t>& ram = machine.*row.ram;
+      areas.push_back({row.name, {ram.data(), ram.size()}});
+    } else {
+      areas.push_back({row.name, {reinterpret_cast<uint8_t*>(row.staticRam), row.staticSize}});
+    }
+  }
+  return areas;
 }
 
 void initRegionTables() {

@@ -11,6 +11,7 @@
 
 #include "base/base.h"
 #include "console/console.h"
+#include "system21/control.h"
 #include "system21/system21.h"
 
 void resetHandler() {}
@@ -27,14 +28,9 @@ bool startCpu(CpuContext& context, int number) {
   return true;
 }
 
-// One processor's share of a frame, then the frame interrupt.
-void runShare(CpuContext& context, int cpu) {
-  cpuSetContext(&context);
-  if (machine.hooks.share != nullptr)
-    machine.hooks.share(cpu);
-  else
-    cpuExec(cyclesPerFrame);
-  cpuGetContext(&context);
+// A share is over: the processor's frame interrupt.
+void frameInterrupt(int cpu) {
+  CpuContext& context = contextOf(cpu);
   cpuSetContext(&context);
   cpuInterrupt(frameInterruptLevel, cpuAutovector);
   cpuGetContext(&context);
@@ -127,8 +123,23 @@ void updateFpsTitle(FpsTitle& t, int64_t framesRun) {
 
 bool runEnds(const RunOptions& options, int64_t framesRun) {
   if (options.maxFrames >= 0 && framesRun >= options.maxFrames) return true;
-  if (machine.hooks.frameEnd != nullptr && machine.hooks.frameEnd()) return true;
-  return keyPending();
+  bool ends = false;
+  for (const RunHooks& hooks : machine.hooks) {
+    if (hooks.frameEnd != nullptr && hooks.frameEnd()) ends = true;
+  }
+  return ends || keyPending();
+}
+
+// Each tool hears of the stops it made, in order, until one of them takes
+// the machine elsewhere (back in time).
+void deliverStops(const std::vector<StopEvent>& stops) {
+  const RunPoint at = currentPoint();
+  for (const RunHooks& hooks : machine.hooks) {
+    for (const StopEvent& stop : stops) {
+      if (hooks.stopped == nullptr || currentPoint() != at) continue;
+      hooks.stopped(stop);
+    }
+  }
 }
 
 }  // namespace
@@ -140,10 +151,38 @@ int startCpus() {
   return 1;
 }
 
+std::vector<StopEvent> continueFrame() {
+  Machine& m = machine;
+  historyBeforeRunning();
+  if (m.share == 0) {
+    m.share = 1;
+    m.shareStart = m.cpu1Context.cycleCount;
+  }
+  std::vector<StopEvent> stops;
+  while (m.share != 0) {
+    const int cpu = m.share;
+    if (runShare(cpu, stops)) return stops;
+    frameInterrupt(cpu);
+    if (cpu == 1 && m.slaveRunning == 1) {
+      m.share = 2;
+      m.shareStart = m.cpu2Context.cycleCount;
+    } else {
+      m.share = 0;
+      m.frameNumber++;
+    }
+  }
+  return stops;
+}
+
 void runFrame() {
-  runShare(machine.cpu1Context, 1);
-  if (machine.slaveRunning == 1) runShare(machine.cpu2Context, 2);
-  machine.frameNumber++;
+  const int64_t frame = machine.frameNumber;
+  while (machine.frameNumber == frame) continueFrame();
+}
+
+void drawFrame() {
+  if (!machine.render || machine.screen == nullptr) return;
+  convertPalette();
+  drawSprites(machine.screen);
 }
 
 void logEndOfRun() {
@@ -184,27 +223,37 @@ int runGame(const char* driverFileName, const RunOptions& options, std::string* 
   uint32_t* frame = frameBuffer();
   if (!savedFrame.empty() && frame != nullptr)
     std::copy(savedFrame.begin(), savedFrame.end(), frame);
-  int64_t framesRun = 0;
+  const int64_t firstFrame = machine.frameNumber;
   Recorder recorder = startRecorder(options);
   machine.hooks = options.hooks;
-  if (machine.hooks.runStart != nullptr) machine.hooks.runStart();
+  machine.screen = frame;
+  machine.render = options.render;
+  machine.share = 0;
+  if (options.historyBytes > 0) startHistory(size_t(options.historyBytes));
+  for (const RunHooks& hooks : machine.hooks) {
+    if (hooks.runStart != nullptr) hooks.runStart();
+  }
   FpsTitle fpsTitle{options.showFps, 0, std::chrono::steady_clock::now()};
-  while (!runEnds(options, framesRun)) {
-    runFrame();
-    if (options.render) {
-      convertPalette();
-      drawSprites(frame);
+  while (!runEnds(options, machine.frameNumber - firstFrame)) {
+    const std::vector<StopEvent> stops = continueFrame();
+    if (!stops.empty()) {
+      deliverStops(stops);
+      continue;
     }
+    drawFrame();
     presentFrame(frame);
     recordFrame(recorder, frame);
-    framesRun++;
-    updateFpsTitle(fpsTitle, framesRun);
+    updateFpsTitle(fpsTitle, machine.frameNumber - firstFrame);
     // What a frame logged is on disk even if the run is killed.
     if (FILE* log = logFile()) fflush(log);
   }
   if (!recorder.directory.empty()) printProgress(recorder, true);
-  if (machine.hooks.runEnd != nullptr) machine.hooks.runEnd();
-  machine.hooks = {};
+  for (const RunHooks& hooks : machine.hooks) {
+    if (hooks.runEnd != nullptr) hooks.runEnd();
+  }
+  stopHistory();
+  machine.hooks.clear();
+  machine.screen = nullptr;
   logEndOfRun();
   std::string lost;
   if (!recorder.failure.empty()) reportLost(lost, recorder.failure);

@@ -32,28 +32,6 @@ constexpr size_t framePixels = size_t{screenWidth} * screenHeight;
 // Far above any state this machine writes; a larger file is no state.
 constexpr long largestState = 64 << 20;
 
-// Every memory area of the board, host order as the processors see it.
-struct Area {
-  uint8_t* data;
-  size_t size;
-};
-std::vector<Area> areas() {
-  Machine& m = machine;
-  return {
-      {reinterpret_cast<uint8_t*>(masterStaticRamA), sizeof masterStaticRamA},
-      {reinterpret_cast<uint8_t*>(masterStaticRamB), sizeof masterStaticRamB},
-      {m.masterWorkRam.data(), m.masterWorkRam.size()},
-      {m.masterLocalRam.data(), m.masterLocalRam.size()},
-      {m.slaveWorkRam.data(), m.slaveWorkRam.size()},
-      {m.sharedRamA.data(), m.sharedRamA.size()},
-      {m.sharedRamB.data(), m.sharedRamB.size()},
-      {m.sharedRamC.data(), m.sharedRamC.size()},
-      {m.writeOnlyRamA.data(), m.writeOnlyRamA.size()},
-      {m.writeOnlyRamB.data(), m.writeOnlyRamB.size()},
-      {m.videoRam.data(), m.videoRam.size()},
-  };
-}
-
 // The CRC-32 of each region as the driver loaded it.
 std::vector<uint32_t> regionChecksums() {
   const Machine& m = machine;
@@ -127,21 +105,15 @@ void getContext(Reader& r, CpuContext& c) {
 // Puts the register values of a state into a context bound to the machine's
 // maps, with the tables of the mode its SR gives.
 void applyContext(CpuContext& bound, const CpuContext& values) {
-  constexpr uint16_t supervisorBit = 0x2000;
-  constexpr uint16_t implementedSrBits = 0xa71f;  // T, S, the mask, X N Z V C
   std::memcpy(bound.dreg, values.dreg, sizeof bound.dreg);
   std::memcpy(bound.areg, values.areg, sizeof bound.areg);
   bound.otherSp = values.otherSp;
   bound.pc = values.pc;
   bound.cycleCount = values.cycleCount;
   std::memcpy(bound.interrupts, values.interrupts, sizeof bound.interrupts);
-  bound.sr = values.sr & implementedSrBits;
-  const bool supervisor = (values.sr & supervisorBit) != 0;
-  bound.fetch = supervisor ? bound.superFetch : bound.userFetch;
-  bound.readByte = supervisor ? bound.superReadByte : bound.userReadByte;
-  bound.readWord = supervisor ? bound.superReadWord : bound.userReadWord;
-  bound.writeByte = supervisor ? bound.superWriteByte : bound.userWriteByte;
-  bound.writeWord = supervisor ? bound.superWriteWord : bound.userWriteWord;
+  // The mode is set, not entered: the stack pointers stay as stored.
+  bound.sr = values.sr & cpuSrSupervisor;
+  cpuWriteSr(&bound, values.sr);
 }
 
 bool readWholeFile(const char* path, std::vector<uint8_t>& bytes) {
@@ -173,9 +145,9 @@ std::vector<uint8_t> stateBytes(const char* driverFileName, const uint32_t* fram
   putContext(w, machine.cpu1Context);
   putContext(w, machine.cpu2Context);
   for (uint16_t value : controlRegisters) w.put(value, 2);
-  for (const Area& area : areas()) {
-    w.put(area.size, 4);
-    w.put(area.data, area.size);
+  for (const MemoryArea& area : memoryAreas()) {
+    w.put(area.bytes.size(), 4);
+    w.put(area.bytes.data(), area.bytes.size());
   }
   w.put(framePixels, 4);
   for (size_t i = 0; i < framePixels; i++) w.put(frame != nullptr ? frame[i] : 0, 4);
@@ -236,13 +208,14 @@ int applyState(std::span<const uint8_t> bytes, const char* driverFileName, uint3
   getContext(r, cpu2);
   uint16_t registers[32];
   for (uint16_t& value : registers) value = static_cast<uint16_t>(r.get(2));
-  const std::vector<Area> memory = areas();
+  const std::vector<MemoryArea> memory = memoryAreas();
   std::vector<size_t> areaStarts;
-  for (const Area& area : memory) {
-    if (r.get(4) != area.size) r.failed = true;
+  for (const MemoryArea& area : memory) {
+    const size_t size = area.bytes.size();
+    if (r.get(4) != size) r.failed = true;
     areaStarts.push_back(r.at);
-    if (area.size > bytes.size() - std::min(r.at, bytes.size())) r.failed = true;
-    if (!r.failed) r.at += area.size;
+    if (size > bytes.size() - std::min(r.at, bytes.size())) r.failed = true;
+    if (!r.failed) r.at += size;
   }
   if (r.get(4) != framePixels) r.failed = true;
   const size_t frameStart = r.at;
@@ -255,13 +228,18 @@ int applyState(std::span<const uint8_t> bytes, const char* driverFileName, uint3
     return 0;
   }
 
+  // A state holds the machine between frames: loaded in the middle of one,
+  // the next frame starts from it, and the history starts afresh here.
+  historyMachineChanged();
+  machine.share = 0;
   machine.frameNumber = frameNumber;
   machine.slaveRunning = slaveRunning;
   applyContext(machine.cpu1Context, cpu1);
   applyContext(machine.cpu2Context, cpu2);
   std::memcpy(controlRegisters, registers, sizeof registers);
-  for (size_t i = 0; i < memory.size(); i++)
-    std::memcpy(memory[i].data, bytes.data() + areaStarts[i], memory[i].size);
+  for (size_t i = 0; i < memory.size(); i++) {
+    std::memcpy(memory[i].bytes.data(), bytes.data() + areaStarts[i], memory[i].bytes.size());
+  }
   if (frame != nullptr) {
     Reader pixels{bytes, frameStart};
     for (size_t i = 0; i < framePixels; i++) frame[i] = static_cast<uint32_t>(pixels.get(4));

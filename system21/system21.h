@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -13,13 +14,51 @@
 // Unknown-access lines a run writes by default before it only counts them.
 constexpr int64_t defaultLogLimit = 100000;
 
-// What a tool above the machine (the debugger) does at points of a run; null
-// members do nothing.
+// ---- Watching a run (control.cpp) -------------------------------------------
+// A point of a run, named exactly. cpu 0: between frames, before frame
+// `frame` begins. cpu 1 or 2: in that processor's share of frame `frame`,
+// the processor having started `count` instructions and about to start the
+// next; with shareEnd, at the end of its share instead, before its frame
+// interrupt (where a watchpoint hit by the share's last instruction stops).
+struct RunPoint {
+  int64_t frame = 0;
+  int cpu = 0;
+  uint64_t count = 0;
+  bool shareEnd = false;
+  auto operator<=>(const RunPoint&) const = default;
+};
+RunPoint currentPoint();
+
+// Breakpoints and watchpoints that tools set (the debugger, a script): each
+// has an id and an owner, and holds for one processor (1 or 2) or both (0).
+int addBreakpoint(int owner, int cpu, uint32_t address);
+int addWatchpoint(int owner, int cpu, uint32_t first, uint32_t last, uint8_t kinds);
+void removeProbe(int id);
+void removeProbes(int owner);
+
+// Why the machine stopped in the middle of a frame.
+enum StopKind { stopNone, stopBreakpoint, stopWatchpoint, stopStep };
+struct StopEvent {
+  StopKind kind = stopNone;
+  int cpu = 0;           // the processor that stopped
+  int probe = 0;         // the breakpoint or watchpoint hit (its id)
+  int owner = 0;         // its owner, or the owner of the step
+  uint32_t address = 0;  // the breakpoint's, or the watched access's address
+  uint32_t data = 0;     // the data the watched access read or wrote
+  bool write = false;    // the watched access wrote
+  RunPoint point;
+};
+// The machine stops again when processor cpu has run one more instruction,
+// or, with rangeLast > rangeFirst, as soon as its PC is outside
+// [rangeFirst, rangeLast) after an instruction; a breakpoint or watchpoint
+// may stop it first. Cleared by any stop.
+void requestStep(int owner, int cpu, uint32_t rangeFirst = 0, uint32_t rangeLast = 0);
+
+// What a tool above the machine (the debugger, a script) does at points of a
+// run; null members do nothing.
 struct RunHooks {
   void (*runStart)() = nullptr;  // both processors reset, before the first frame
-  // Runs the loaded processor's (1 or 2) share of a frame in place of one
-  // cpuExec(cyclesPerFrame).
-  void (*share)(int cpu) = nullptr;
+  void (*stopped)(const StopEvent& stop) = nullptr;  // the machine stopped mid-frame
   bool (*frameEnd)() = nullptr;  // before each frame, the last one shown; true ends the run
   void (*runEnd)() = nullptr;    // before the end-of-run lines are logged
 };
@@ -36,7 +75,8 @@ struct RunOptions {
   std::string recordDirectory;         // frames written here as numbered PNG files
   int64_t recordEvery = 1;             // every how many frames one is written
   bool showFps = false;                // frame rate in the window's title, once a second
-  RunHooks hooks;
+  int64_t historyBytes = 0;            // the debugger's history of the run (0: none)
+  std::vector<RunHooks> hooks;         // the tools watching the run, in the order they are told
 };
 
 // ---- Board constants --------------------------------------------------------
@@ -84,7 +124,15 @@ struct Machine {
   size_t masterCodeSize = 0, slaveCodeSize = 0, collisionSize = 0;
   int32_t slaveRunning = 0;
   int64_t frameNumber = 0;  // frames run since the machine was built
-  RunHooks hooks;           // those of the run going on
+  // Where the frame stands: the processor whose share is under way (0:
+  // between frames), and its cycle counter when that share began.
+  int share = 0;
+  uint32_t shareStart = 0;
+  // The run going on: its tools, the frame on screen, and whether frames are
+  // drawn.
+  std::vector<RunHooks> hooks;
+  uint32_t* screen = nullptr;
+  bool render = true;
 };
 extern Machine machine;
 
@@ -94,6 +142,13 @@ extern uint16_t masterStaticRamA[0x800 / 2];
 extern uint16_t masterStaticRamB[0x4000 / 2];
 
 // ---- Building the maps (machine.cpp) --------------------------------------
+// Every RAM area of the board (host order as the processors see it), in the
+// order saved states hold them.
+struct MemoryArea {
+  const char* name;
+  std::span<uint8_t> bytes;
+};
+std::vector<MemoryArea> memoryAreas();
 // Takes the game's images and builds the RAM areas and both processors' maps
 // and contexts around them.
 void buildMachine(GameRom&& rom);
@@ -130,7 +185,15 @@ constexpr int runRefused = 2;
 constexpr int runOutputLost = 3;
 int runGame(const char* driverFileName, const RunOptions& options,
             std::string* lostOutputs = nullptr);
+// Runs the machine on to the end of the frame under way (nothing returned:
+// frameNumber has grown), or until breakpoints, watchpoints or a step stop
+// it in the middle (what stopped it returned). runFrame runs a whole frame,
+// stops or not.
+std::vector<StopEvent> continueFrame();
 void runFrame();
+// Draws the frame that has just ended into the frame on screen (when the run
+// draws frames).
+void drawFrame();
 void logStartupDiagnostics();
 void logEndOfRun();  // the shared-RAM dump line, both stop lines, the access summary
 
@@ -143,6 +206,55 @@ void beginAccessLog(int64_t logLimit);
 void recordUnknownAccess(int cpu, AccessKind kind, uint32_t address, uint32_t data);
 // Per processor, the run's unknown accesses by address range and kind.
 void logAccessSummary();
+// The record as it stands, to go back to; previous is given back when
+// nothing was recorded since it was taken.
+struct AccessRecordCopy;
+std::shared_ptr<const AccessRecordCopy> copyAccessRecord(
+    const std::shared_ptr<const AccessRecordCopy>& previous);
+void restoreAccessRecord(const AccessRecordCopy& copy);
+
+// ---- Inspecting the machine (inspect.cpp) -------------------------------------
+// Tools read and write the machine as a processor (1 or 2) sees it, through
+// its own map and free of side effects: a handler-served address reads as
+// its value where reading it changes nothing (control registers, status)
+// and as all ones elsewhere, and nothing is logged. Writes reach RAM and the
+// ROM images, never handlers.
+uint8_t peekByte(int cpu, uint32_t address);
+void pokeByte(int cpu, uint32_t address, uint8_t value);
+CpuContext& contextOf(int cpu);
+// Registers by number: D0-D7, A0-A7 (A7 the stack pointer in use), SR, PC,
+// then USP and SSP.
+enum CpuRegister {
+  registerD0 = 0,
+  registerA0 = 8,
+  registerSr = 16,
+  registerPc,
+  registerUsp,
+  registerSsp,
+  cpuRegisterCount
+};
+uint32_t readCpuRegister(int cpu, int number);
+void writeCpuRegister(int cpu, int number, uint32_t value);
+
+// ---- History (history.cpp) -------------------------------------------------------
+// Snapshots of the whole machine, the log and the access record as a run
+// goes, kept as deltas within a budget (the oldest go first), from which any
+// earlier point is made again exactly by running forward from the nearest
+// snapshot before it.
+void startHistory(size_t budgetBytes);  // from here on; 0 keeps none
+void stopHistory();
+bool historyOn();
+// A tool changed memory or registers: what went before cannot be made
+// again, so the history starts afresh here.
+void historyMachineChanged();
+enum TravelResult { travelled, historyBegins, historyOff };
+// Back to just before processor cpu's previous instruction.
+TravelResult stepBack(int cpu, StopEvent& stop);
+// Back to the latest breakpoint or watchpoint hit before the present point;
+// with none in the history, to its start (historyBegins).
+TravelResult continueBack(StopEvent& stop);
+// The frames the history covers, its size and budget, as lines.
+std::string historyText();
 
 // ---- Saved states (savestate.cpp) ---------------------------------------------
 // The machine and the frame on screen, for the game of driverFileName, as a

@@ -8,6 +8,7 @@
 // Usage: debugger_bench [frames per run, default 3000] [run directory]
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -33,7 +34,7 @@ constexpr int port = 47231;
 
 struct Mode {
   const char* name;
-  bool server;
+  bool server, history;
   std::string packets;  // what the client sends before continuing
 };
 
@@ -76,29 +77,102 @@ double timeRun(const char* driver, int frames, const Mode& mode) {
   uint32_t* frame = frameBuffer();
   std::atomic<bool> done = false;
   std::thread attached;
+  machine.screen = frame;
+  machine.render = true;
   if (mode.server) {
-    machine.hooks = gdbRunHooks(port);
+    machine.hooks = {gdbRunHooks(port)};
+    if (mode.history) startHistory(size_t{256} << 20);
     attached = std::thread(client, mode.packets, std::cref(done));
-    machine.hooks.runStart();  // halted until the client continues
+    machine.hooks[0].runStart();  // halted until the client continues
   }
   const auto begin = std::chrono::steady_clock::now();
   for (int i = 0; i < frames; i++) {
-    if (machine.hooks.frameEnd != nullptr) machine.hooks.frameEnd();
-    runFrame();
-    convertPalette();
-    drawSprites(frame);
+    if (mode.server) machine.hooks[0].frameEnd();
+    while (!continueFrame().empty()) {
+    }
+    drawFrame();
     presentFrame(frame);
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
   if (mode.server) {
-    machine.hooks.runEnd();
+    machine.hooks[0].runEnd();
     done = true;
     attached.join();
   }
-  machine.hooks = {};
+  stopHistory();
+  machine.hooks.clear();
+  machine.screen = nullptr;
   closeConsole();
   return frames / seconds;
+}
+
+double secondsOf(void (*work)()) {
+  const auto begin = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+}
+
+void runFrames(int64_t count) {
+  for (int64_t i = 0; i < count; i++) {
+    while (!continueFrame().empty()) {
+    }
+    drawFrame();
+  }
+}
+
+// The history: what 10 minutes of the demo leave in the default budget, and
+// how long going back takes from the end of a minute of it.
+void timeHistory(const char* driver) {
+  GameRom rom;
+  if (!loadGame(driver, rom)) return;
+  buildMachine(std::move(rom));
+  startCpus();
+  setConsoleHeadless(true);
+  openConsole(machine.game.gameName.c_str(), screenWidth, screenHeight, false);
+  machine.screen = frameBuffer();
+  machine.render = true;
+  constexpr int64_t minute = 3600, tenMinutes = 36000;
+  startHistory(size_t{256} << 20);
+  // A breakpoint hit once, at the start: going back to it searches the whole minute.
+  const int probe = addBreakpoint(9, 1, contextOf(1).pc);
+  while (!continueFrame().empty()) {
+  }
+  removeProbe(probe);
+  runFrames(minute);
+  StopEvent stop;
+  std::vector<double> steps;
+  for (int i = 0; i < 21; i++) {
+    steps.push_back(secondsOf([] {
+      StopEvent back;
+      stepBack(1, back);
+    }));
+  }
+  std::sort(steps.begin(), steps.end());
+  runFrames(1);
+  addBreakpoint(9, 1, 0x1000);
+  const double search = secondsOf([] {
+    StopEvent back;
+    continueBack(back);
+  });
+  printf("history after %lld frames: %s", static_cast<long long>(minute), historyText().c_str());
+  printf(
+      "bs: median %.2f ms (21 steps back, %.2f .. %.2f); bc across %lld frames: %.0f ms, "
+      "to frame %lld\n",
+      steps[10] * 1e3, steps[0] * 1e3, steps[20] * 1e3, static_cast<long long>(minute),
+      search * 1e3, static_cast<long long>(machine.frameNumber));
+  removeProbes(9);
+  stopHistory();
+  startHistory(size_t{256} << 20);
+  const double run = secondsOf([] { runFrames(tenMinutes); });
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  printf("history after %lld more frames (%.1f s): %s", static_cast<long long>(tenMinutes), run,
+         historyText().c_str());
+  printf("peak resident memory of the process: %ld MB\n", usage.ru_maxrss / 1024);
+  stopHistory();
+  machine.screen = nullptr;
+  closeConsole();
 }
 
 }  // namespace
@@ -108,10 +182,11 @@ int main(int argc, char** argv) {
   const std::string runDir = argc > 2 ? argv[2] : SB_RUN_DIR;
   useRunDirectory(runDir);
   const Mode modes[] = {
-      {"no server", false, ""},
-      {"client attached, nothing set", true, ""},
-      {"a breakpoint set (never reached)", true, packet("Z0,126c,2")},
-      {"a watchpoint on shared RAM", true, packet("Z2,200ffe,2")},
+      {"no server", false, false, ""},
+      {"client attached, history off", true, false, ""},
+      {"client attached, history on", true, true, ""},
+      {"a breakpoint set (never reached)", true, true, packet("Z0,126c,2")},
+      {"a watchpoint on shared RAM", true, true, packet("Z2,200ffe,2")},
   };
   // The modes take turns, so that load from elsewhere falls on all alike.
   constexpr size_t modeCount = sizeof modes / sizeof modes[0];
@@ -129,6 +204,7 @@ int main(int argc, char** argv) {
     printf("%-34s median %6.0f fps (runs %.0f .. %.0f), %.2fx the time of no server\n",
            modes[m].name, fps[2], fps[0], fps[4], runs[0][2] / fps[2]);
   }
+  timeHistory("demo.drv");
   closeLog();
   return 0;
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "debugger/debugger.h"
 #include "tests/support/files.h"
 
 namespace {
@@ -65,7 +66,19 @@ struct Session {
   const char* name;
   const char* commands;
   std::vector<const char*> expected;  // in GDB's output
+  // Marks (echo <X>) whose following output, to the next mark, must be the
+  // same, in groups apart: the machine at each mark of a group is the same.
+  std::string sameBlocks = "";
 };
+
+// What GDB printed after the mark <letter>, up to the next mark.
+std::string block(const std::string& output, char letter) {
+  const std::string mark = std::string("<") + letter + ">\n";
+  const size_t at = output.find(mark);
+  if (at == std::string::npos) return "no mark " + mark;
+  const size_t from = at + mark.size();
+  return output.substr(from, output.find("\n<", from) - from);
+}
 
 const Session sessions[] = {
     {"break at a label, registers, memory, step",
@@ -79,6 +92,24 @@ const Session sessions[] = {
      "monitor regions\ndelete\ndetach\n",
      {"Thread 1 (master 68000)", "Thread 2 (slave 68000)", "Thread 2 hit Hardware watchpoint 1",
       "New value = ", "frame 1; cycles: master ", "write  200000-20ffff memory", "detached"}},
+    // Back to earlier breakpoint hits and to the start; a step back across a
+    // frame boundary and forward again; steps undone; a slave's write found
+    // backwards. Forward again afterwards, the run ends as a plain one.
+    {"reverse execution",
+     "break frameInterrupt\ncontinue\ncontinue\necho <A>\\n\ninfo registers\nmonitor frame\n"
+     "echo <->\\n\nreverse-stepi\nmonitor frame\nstepi\necho <B>\\n\ninfo registers\n"
+     "monitor frame\necho <->\\n\nstepi\nstepi\nstepi\nreverse-stepi\nreverse-stepi\n"
+     "reverse-stepi\necho <C>\\n\ninfo registers\nmonitor frame\necho <->\\n\nreverse-continue\n"
+     "monitor frame\n"
+     "reverse-continue\ninfo registers pc\ncontinue\ncontinue\nmonitor frame\ndelete\n"
+     "thread 2\nawatch *(short*)0x200500\ncontinue\ncontinue\necho <E>\\n\nmonitor frame\n"
+     "echo <->\\n\ncontinue\nreverse-continue\necho <F>\\n\nmonitor frame\necho <->\\n\n"
+     "monitor history\ndelete\ncontinue\n",
+     {"frame 1; cycles: master 409596, slave 204802\n", "frame 1; cycles: master 204852",
+      "No more reverse-execution history.", "pc             0x1000              0x1000 <start>",
+      "Thread 2 hit Hardware access (read/write) watchpoint 2", "history: frames 0 to 2 in",
+      "exited normally"},
+     "ABC EF"},
 };
 
 TEST(GdbSession, GdbMultiarchDrivesBothProcessorsWithoutChangingTheRun) {
@@ -99,6 +130,12 @@ TEST(GdbSession, GdbMultiarchDrivesBothProcessorsWithoutChangingTheRun) {
     const DemoRun run = runDemo(dir, port, "timeout 120 gdb-multiarch -batch -nx -x session.gdb");
     for (const char* text : s.expected) {
       EXPECT_NE(run.gdb.find(text), std::string::npos) << text << " not in:\n" << run.gdb;
+    }
+    for (size_t i = 1; i < s.sameBlocks.size(); ++i) {
+      const char first = s.sameBlocks[i - 1], letter = s.sameBlocks[i];
+      if (first != ' ' && letter != ' ') {
+        EXPECT_EQ(block(run.gdb, letter), block(run.gdb, first)) << "<" << letter << ">";
+      }
     }
     EXPECT_EQ(run.status, "0\n");
     EXPECT_EQ(run.log, plain.log);
@@ -150,6 +187,9 @@ TEST(GdbSession, BadInputIsAnsweredAndTheRunGoesOn) {
   const Exchange rows[] = {
       {"$?#00", "-"},  // bad checksum: NAK, then the resend is taken
       {"$?#3f", "+$T05thread:1;#"},
+      {"$bs#d5", "+$T05replaylog:begin;thread:1;#"},  // nothing to go back to at the start
+      {"$bc#c5\x03", "+$T05replaylog:begin;thread:1;#"},
+      {"$Hc3#de", "+$E01#"},
       {std::string("\xff\x00\x7f#zz", 6) + "$qThreadExtraInfo,2#b7", "+$736c617665203638303030#"},
       {"$" + std::string(20000, 'm') + "#00", "+$E02#a7"},  // oversized
       {"$vMustReplyEmpty#3a", "+$#00"},
@@ -157,7 +197,8 @@ TEST(GdbSession, BadInputIsAnsweredAndTheRunGoesOn) {
       {"$X1000,2:\x4e\x71#70", "+$OK#9a"},
       {"$m1000,2#8c", "+$4e71#"},
       {"$Z0,zz,2#08", "+$E01#a6"},
-      {"$c#63\x03", "+$T02thread:1;#"},      // Ctrl-C stops a running game
+      {"$c#63\x03", "+$T02thread:1;#"},               // Ctrl-C stops a running game
+      {"$bs#d5", "+$T05replaylog:begin;thread:1;#"},  // before the first frame
       {"$vCont;s:2#24", "+$T05thread:2;#"},  // one slave instruction, the master's share first
       // Refused whole, the machine still halted: an unknown action, a
       // thread not there, a malformed thread, a signal of one digit.
@@ -166,6 +207,9 @@ TEST(GdbSession, BadInputIsAnsweredAndTheRunGoesOn) {
       {"$vCont;c:zz#d6", "+$E01#a6"},
       {"$vCont;C5#bd", "+$E01#a6"},
       {"$?#3f", "+$T05thread:2;#"},
+      {"$Z0,1144,2#de", "+$OK#9a"},
+      {"$c#63", "+$T05swbreak:;thread:1;#"},
+      {"$z0,1144,2#fe", "+$OK#9a"},
   };
   support::ScratchDir dir("raw");
   const int port = freePort();
@@ -175,6 +219,19 @@ TEST(GdbSession, BadInputIsAnsweredAndTheRunGoesOn) {
     for (const Exchange& row : rows) {
       EXPECT_EQ(exchange(fd, row.sent).substr(0, row.reply.size()), row.reply) << row.sent;
     }
+    // Hundreds of steps back with Ctrl-C among them: one stop reply each, the
+    // master going back instruction by instruction.
+    std::string many, want;
+    for (int i = 0; i < 200; ++i) many += "$bs#d5\x03", want += "+$T05thread:1;#d7";
+    send(fd, many.data(), many.size(), MSG_NOSIGNAL);
+    std::string replies;
+    pollfd p{fd, POLLIN, 0};
+    for (char buffer[4096]; replies.size() < want.size() && poll(&p, 1, 60000) > 0;) {
+      const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+      if (n <= 0) break;
+      replies.append(buffer, size_t(n));
+    }
+    EXPECT_EQ(replies, want);
     const int second = connectTo(port);  // refused while one is attached
     EXPECT_EQ(exchange(second, "$?#3f"), "");
     close(second);
@@ -186,6 +243,16 @@ TEST(GdbSession, BadInputIsAnsweredAndTheRunGoesOn) {
   EXPECT_EQ(run.status, "0\n");
   EXPECT_EQ(run.log.find("read at 0x600000"), std::string::npos);
   EXPECT_FALSE(run.frame.empty());
+}
+
+// Without a history there is no going back: an error, and no offer of it.
+TEST(GdbSession, NoHistoryNoGoingBack) {
+  gdbResetSession();
+  const std::string sent = "$qSupported#37$bs#d5$bc#c5";
+  gdbReceive(reinterpret_cast<const uint8_t*>(sent.data()), sent.size());
+  const std::string out = gdbTakeOutput();
+  EXPECT_EQ(out.find("Reverse"), std::string::npos) << out;
+  EXPECT_NE(out.find("+$E01#a6+$E01#a6"), std::string::npos) << out;
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Any bytes a client may send, through the framing and every command, on a
-// machine built from small blank images, then a frame run with whatever
-// breakpoints, watchpoints and steps they left: never a crash.
+// machine built from small blank images with a history, then a frame run
+// with whatever breakpoints, watchpoints and steps they left: never a crash.
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     rom.collisionRom.assign(0x1000, 0);
     buildMachine(std::move(rom));
     startCpus();
-    machine.hooks.share = gdbRunHooks(0).share;  // no listener: stops do not wait
+    startHistory(size_t{64} << 20);  // so that bs and bc go back
     return true;
   }();
   (void)built;

@@ -354,3 +354,64 @@ TEST(M68kPrograms, UserModeWithTrapsAndInterrupts) {
 }
 
 }  // namespace
+
+namespace {
+
+// What the watch handler saw: index, address, size, direction, data.
+std::vector<uint32_t> watchLog;
+void watchHit(int32_t index, uint32_t address, uint32_t size, bool write, uint32_t data) {
+  watchLog.insert(watchLog.end(), {uint32_t(index), address, size, uint32_t(write), data});
+  cpuReleaseTimeslice();
+}
+
+// Breakpoints, watchpoints and the instruction limit on one loop:
+//   400 MOVEQ #0,D0; 402 ADDQ.W #1,D0; 404 MOVE.W D0,$100010; 40A BRA.S 402
+TEST(M68kEngine, WatchingExecution) {
+  constexpr uint64_t kNoLimit = ~uint64_t{0};
+  struct Row {
+    const char* what;
+    std::vector<uint32_t> breakpoints;
+    std::vector<CpuWatch> watches;
+    std::vector<std::pair<int32_t, uint64_t>> calls;  // budget, instruction limit
+    // Result of the last call, PC, instructions, D0, cycles; then the watch log.
+    std::vector<uint32_t> want;
+  };
+  const CpuWatch written{kRam + 0x10, kRam + 0x11, cpuWatchWrite};
+  // clang-format off
+  const Row rows[] = {
+      {"a breakpoint stops before its instruction", {0x404}, {}, {{1000, kNoLimit}}, {cpuExecBreakpoint, 0x404, 2, 1, 8}},
+      {"going on runs it and stops there again", {0x404}, {}, {{1000, kNoLimit}, {1000, kNoLimit}}, {cpuExecBreakpoint, 0x404, 5, 2, 38}},
+      {"one cycle from a breakpoint runs its instruction", {0x404}, {}, {{1000, kNoLimit}, {1, kNoLimit}}, {cpuExecBudgetUsed, 0x40A, 3, 1, 24}},
+      {"a loop back to the breakpoint it left", {0x402}, {}, {{1000, kNoLimit}, {1000, kNoLimit}}, {cpuExecBreakpoint, 0x402, 4, 1, 34}},
+      {"without a pass a breakpoint stops at once", {0x400}, {}, {{1000, kNoLimit}}, {cpuExecBreakpoint, 0x400, 0, 0, 0}},
+      {"a breakpoint never reached", {0x500}, {}, {{100, kNoLimit}}, {cpuExecBudgetUsed, 0x40A, 12, 4, 114}},
+      {"the limit stops before the next start", {}, {}, {{1000, 4}}, {cpuExecInstructionLimit, 0x402, 4, 1, 34}},
+      {"a limit of none starts nothing", {}, {}, {{1000, 0}}, {cpuExecInstructionLimit, 0x400, 0, 0, 0}},
+      {"the budget ends first", {}, {}, {{8, 100}}, {cpuExecBudgetUsed, 0x404, 2, 1, 8}},
+      {"a write watch stops after its instruction", {}, {written}, {{1000, kNoLimit}}, {cpuExecBudgetUsed, 0x40A, 3, 1, 24, 0, kRam + 0x10, 2, 1, 1}},
+      {"a read watch on written memory", {}, {{kRam + 0x10, kRam + 0x10, cpuWatchRead}}, {{100, kNoLimit}}, {cpuExecBudgetUsed, 0x40A, 12, 4, 114}},
+      {"a watch on the last byte of a word", {}, {{kRam + 0x11, kRam + 0x11, cpuWatchRead | cpuWatchWrite}}, {{1000, kNoLimit}}, {cpuExecBudgetUsed, 0x40A, 3, 1, 24, 0, kRam + 0x10, 2, 1, 1}},
+  };
+  // clang-format on
+  for (const Row& r : rows) {
+    Rig rig;
+    rig.load({0x7000, 0x5240, 0x33C0, 0x0010, 0x0010, 0x60F6});
+    cpuSetBreakpoints(r.breakpoints.data(), int32_t(r.breakpoints.size()));
+    cpuSetWatchpoints(r.watches.data(), int32_t(r.watches.size()), watchHit);
+    watchLog.clear();
+    uint32_t result = 0;
+    for (auto [budget, limit] : r.calls) {
+      if (result == cpuExecBreakpoint) cpuPassBreakpoint();
+      result = cpuExecInstructions(budget, limit);
+    }
+    cpuGetContext(&rig.c);
+    std::vector<uint32_t> got = {result, rig.c.pc, uint32_t(rig.c.instructionCount), rig.c.dreg[0],
+                                 rig.c.cycleCount};
+    got.insert(got.end(), watchLog.begin(), watchLog.end());
+    EXPECT_EQ(got, r.want) << r.what;
+  }
+  cpuSetBreakpoints(nullptr, 0);
+  cpuSetWatchpoints(nullptr, 0, nullptr);
+}
+
+}  // namespace

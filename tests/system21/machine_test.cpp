@@ -14,17 +14,11 @@ const support::fs::path goldenDir = SB_GOLDEN_DIR;
 // Every entry of both processors' tables, naming what answers: an area with
 // the offset of the entry's first byte in it and the area's size, or a handler.
 std::string mapListing() {
-  using Area = std::pair<const char*, std::span<const uint8_t>>;
-  auto bytes = [](const auto& a) {
-    return std::span(reinterpret_cast<const uint8_t*>(std::data(a)), sizeof a[0] * std::size(a));
-  };
-#define AREA(a) Area(#a, bytes(machine.a))
-#define STATIC(a) Area(#a, bytes(a))
-  const Area areas[] = {AREA(game.masterCodeRom), AREA(game.slaveCodeRom), AREA(game.collisionRom),
-                        AREA(masterWorkRam),      AREA(masterLocalRam),    AREA(slaveWorkRam),
-                        AREA(sharedRamA),         AREA(sharedRamB),        AREA(sharedRamC),
-                        AREA(writeOnlyRamA),      AREA(writeOnlyRamB),     AREA(videoRam),
-                        STATIC(masterStaticRamA), STATIC(masterStaticRamB)};
+  using Area = std::pair<std::string, std::span<const uint8_t>>;
+  std::vector<Area> areas = {{"master code", machine.game.masterCodeRom},
+                             {"slave code", machine.game.slaveCodeRom},
+                             {"collision data", machine.game.collisionRom}};
+  for (const MemoryArea& area : memoryAreas()) areas.emplace_back(area.name, area.bytes);
 #define NAMED(f) std::pair<const char*, void*>(#f, reinterpret_cast<void*>(f))
   const std::pair<const char*, void*> handlers[] = {
       NAMED(controlReadByte),    NAMED(controlReadWord),     NAMED(controlWriteByte),
@@ -43,7 +37,8 @@ std::string mapListing() {
       const uintptr_t at =
           reinterpret_cast<uintptr_t>(memory) - reinterpret_cast<uintptr_t>(area.data());
       if (memory != nullptr && handler == nullptr && at < area.size())
-        std::snprintf(line, sizeof line, "%s+%zx/%zx", name, size_t{at}, area.size()), what = line;
+        std::snprintf(line, sizeof line, "%s+%zx/%zx", name.c_str(), size_t{at}, area.size()),
+            what = line;
     }
     std::snprintf(line, sizeof line, "%-10s %.6x-%.6x %s\n", table, low, high, what.c_str());
     out += low == cpuTableEnd ? std::string(table) + " end\n" : line;
