@@ -50,6 +50,9 @@ struct GdbServer {
   int loadedCpu = 0;  // the processor whose share is running, 0 between shares
   int rawNext = 0;    // this processor runs its instruction at rawPc with the plain fetch table
   uint32_t rawPc = 0;
+  // A range step (vCont;r) goes on while stepCpu's PC stays in
+  // [rangeStart, rangeEnd): one reply for a source line. Empty: one instruction.
+  uint32_t rangeStart = 0, rangeEnd = 0;
   bool endRun = false;
   bool interruptRequested = false;  // Ctrl-C from the client
   bool haltForClient = false;       // a client attached to the running game

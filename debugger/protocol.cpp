@@ -259,9 +259,11 @@ void changePoint(const std::string& p) {
   sendPacket("OK");
 }
 
-void resumeWith(Resume how, int cpu) {
+void resumeWith(Resume how, int cpu, uint32_t rangeStart = 0, uint32_t rangeEnd = 0) {
   server.resume = how;
   server.stepCpu = how == resumeStep ? (cpu == 2 ? 2 : 1) : 0;
+  server.rangeStart = rangeStart;
+  server.rangeEnd = rangeEnd;
 }
 
 void continueAll(const std::string&) {
@@ -273,11 +275,12 @@ void stepOne(const std::string&) {
 }
 
 void contActions(const std::string&) {
-  sendPacket("vCont;c;C;s;S");
+  sendPacket("vCont;c;C;s;S;r");
 }
 
 // vCont;ACTION[:thread];...: in all-stop only the first step counts, the
-// rest of the machine runs with it.
+// rest of the machine runs with it. A range step, rSTART,END, is a step
+// that goes on while the PC stays in [START, END).
 void contResume(const std::string& p) {
   size_t pos = strlen("vCont");
   while (pos < p.size() && p[pos] == ';') {
@@ -292,6 +295,11 @@ void contResume(const std::string& p) {
       if (thread == 0) thread = registerCpu();
     }
     if ((action == 's' || action == 'S') && thread > 0) return resumeWith(resumeStep, thread);
+    size_t at = pos + 1;
+    uint32_t low, high;
+    if (action == 'r' && thread > 0 && parseRange(p, at, low, high)) {
+      return resumeWith(resumeStep, thread, low, high);
+    }
     pos = end;
   }
   resumeWith(resumeContinue, 0);

@@ -245,10 +245,15 @@ void debugShare(int cpu) {
     s.watchHit = false;
     const uint32_t result = cpuExec(alone ? 1 : int32_t(uint32_t(cyclesPerFrame) - used()));
     if (alone) s.rawNext = 0;
-    if (stepping) s.stepCpu = 0;
+    // A range step goes on (into the next share if this one ends) until the
+    // PC leaves the range, reaches a breakpoint or an access is watched.
+    const uint32_t pc = cpuReadPc();
+    const bool stepOn =
+        stepping && !s.watchHit && pc >= s.rangeStart && pc < s.rangeEnd && !atBreakpoint(pc);
+    if (stepping && !stepOn) s.stepCpu = 0;
     if (s.watchHit) {
       haltWith(watchReply(cpu), cpu);
-    } else if (stepping) {
+    } else if (stepping && !stepOn) {
       haltWith("T05" + threadPart(cpu), cpu);
     } else if (result != cpuExecBudgetUsed && result != cpuExecFetchFailed) {
       break;  // halted processor

@@ -44,7 +44,6 @@ _start:
 	.globl	frameInterrupt
 frameInterrupt:
 	.cfi_startproc
-	.cfi_signal_frame
 	.cfi_def_cfa %sp, 6			| the status word and PC the interrupt pushed
 	.cfi_offset %pc, -4
 	movem.l	%d0-%d1/%a0-%a1,-(%sp)
