@@ -92,6 +92,8 @@ static void cycleTitle(void) {
 }
 
 int main(void) {
+  /* The control registers keep their values from game to game. */
+  CONTROL_REGISTER(GEAR_REGISTER) = 0;
   loadVideo();
   putText(scene.text, banner);
   frameInterruptHandler = drawFrame;

@@ -76,7 +76,7 @@ static void moveStars(void) {
 #define KNOT_DISTANCE 3072
 #define KNOT_CENTRE_Y 205
 #define KNOT_NEAREST 768 /* balls nearer are the largest; each size 256 deep */
-#define TILT_SPEED 40    /* about the horizontal axis, 1/256 turn per 256 frames */
+#define TILT_SPEED 24    /* about the horizontal axis, 1/256 turn per 256 frames */
 
 struct Point {
   int16_t x, y, z;
@@ -89,7 +89,7 @@ static struct Point turned[BALL_COUNT];
 static uint8_t order[BALL_COUNT];
 
 /* Spin about the vertical axis per frame for each gear the master sets. */
-static const int16_t gears[4] = {96, 64, -48, 80};
+static const int16_t gears[4] = {48, 32, -40, 64};
 static uint16_t spin, tilt; /* 1/256 turns, 8 fraction bits */
 
 /* A trefoil: (sin t + 2 sin 2t, cos t - 2 cos 2t, -2 sin 3t) * 256. */

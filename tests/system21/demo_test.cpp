@@ -1,4 +1,4 @@
-// The demo ROM set played headless, twice: its log and its last frame against
+// The demo ROM sets played headless, twice: their logs and last frames against
 // the committed golden files. SB_UPDATE_GOLDEN=1 rewrites them instead.
 #include <gtest/gtest.h>
 
@@ -22,26 +22,31 @@ TEST(Demo, GoldenRun) {
   support::ScratchDir dir;
   RunOptions options;
   options.headless = true, options.maxFrames = 300;
-  std::string logs[2];
-  for (int i = 0; i < 2; i++) {
-    support::LogCapture log;
-    options.screenshotPath = dir / ("shot" + std::to_string(i) + ".png");
-    ASSERT_EQ(runGame("demo.drv", options), 1);
-    logs[i] = log.text();
-  }
-  if (std::getenv("SB_UPDATE_GOLDEN") != nullptr) {
-    support::writeFile(golden + "/demo_300.log", logs[0]);
-    fs::copy_file(dir / "shot0.png", golden + "/demo_300.png",
-                  fs::copy_options::overwrite_existing);
-  }
-  EXPECT_EQ(logs[0], support::readText(golden + "/demo_300.log"));
-  EXPECT_EQ(logs[1], logs[0]);
-  EXPECT_EQ(support::readBytes(dir / "shot1.png"), support::readBytes(dir / "shot0.png"));
   int width, height, goldenWidth, goldenHeight;
-  const std::vector<uint32_t> frame = support::readPng(dir / "shot0.png", width, height);
-  EXPECT_EQ(width * height, screenWidth * screenHeight);
-  EXPECT_TRUE(frame == support::readPng(golden + "/demo_300.png", goldenWidth, goldenHeight))
-      << "the last frame differs from the golden one";
+  // The assembly demo and the C demo (sdk/, cdemo/).
+  for (const std::string game : {"demo", "cdemo"}) {
+    SCOPED_TRACE(game);
+    std::string logs[2];
+    for (int i = 0; i < 2; i++) {
+      support::LogCapture log;
+      options.screenshotPath = dir / ("shot" + std::to_string(i) + ".png");
+      ASSERT_EQ(runGame((game + ".drv").c_str(), options), 1);
+      logs[i] = log.text();
+    }
+    const std::string goldenLog = golden + "/" + game + "_300.log";
+    const std::string goldenFrame = golden + "/" + game + "_300.png";
+    if (std::getenv("SB_UPDATE_GOLDEN") != nullptr) {
+      support::writeFile(goldenLog, logs[0]);
+      fs::copy_file(dir / "shot0.png", goldenFrame, fs::copy_options::overwrite_existing);
+    }
+    EXPECT_EQ(logs[0], support::readText(goldenLog));
+    EXPECT_EQ(logs[1], logs[0]);
+    EXPECT_EQ(support::readBytes(dir / "shot1.png"), support::readBytes(dir / "shot0.png"));
+    const std::vector<uint32_t> frame = support::readPng(dir / "shot0.png", width, height);
+    EXPECT_EQ(width * height, screenWidth * screenHeight);
+    EXPECT_TRUE(frame == support::readPng(goldenFrame, goldenWidth, goldenHeight))
+        << "the last frame differs from the golden one";
+  }
   // A run that ends before its first frame stops the processors where reset left them.
   options.maxFrames = 0;
   support::LogCapture log;
