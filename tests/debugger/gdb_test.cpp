@@ -1,7 +1,7 @@
 // The GDB server end to end: gdb-multiarch in batch mode against the demo
-// (its master program's symbols), whose log, last frame and final machine
-// state must be those of the same run without a debugger; and a raw client
-// sending bad input.
+// (its master program's symbols) and the C demo (by source line), whose
+// logs, last frames and final machine states must be those of the same runs
+// without a debugger; and a raw client sending bad input.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -11,6 +11,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <map>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -38,13 +40,15 @@ struct DemoRun {
   std::string log, frame, state, gdb, status;
 };
 
-// 90 frames of the demo, headless, in dir; serving GDB on port (0: not),
-// with client (a shell command) run beside it.
-DemoRun runDemo(const support::ScratchDir& dir, int port, const std::string& client) {
+// 90 frames of game (a driver file's name without .drv), headless, in dir;
+// serving GDB on port (0: not), with client (a shell command) run beside it.
+DemoRun runDemo(const support::ScratchDir& dir, int port, const std::string& client,
+                const std::string& game = "demo") {
   fs::create_directory_symlink(runDir + "/drv", dir / "drv");
   fs::create_directory_symlink(runDir + "/roms", dir / "roms");
   std::string command = "cd '" + dir.path.string() + "' || exit 1; (timeout 120 " + binaryDir +
-                        "/stonebreaker --headless --play demo.drv --frames 90 "
+                        "/stonebreaker --headless --play " + game +
+                        ".drv --frames 90 "
                         "--screenshot last.png --save-state end.sbs";
   if (port > 0) command += " --gdb " + std::to_string(port);
   command += " >program.txt 2>&1; echo $? >status)";
@@ -58,53 +62,92 @@ DemoRun runDemo(const support::ScratchDir& dir, int port, const std::string& cli
 }
 
 bool haveDemo() {
-  return fs::exists(runDir + "/drv/demo.drv") && fs::exists(binaryDir + "/demo/master.elf");
+  return fs::exists(runDir + "/drv/demo.drv") && fs::exists(binaryDir + "/demo/master.elf") &&
+         fs::exists(runDir + "/drv/cdemo.drv") && fs::exists(binaryDir + "/cdemo/master.elf");
 }
 
 struct Session {
   const char* name;
+  const char* game;      // its master program's ELF gives the symbols
+  const char* lineText;  // LINE in the commands: the line of the game's master.c holding this
   const char* commands;
   std::vector<const char*> expected;  // in GDB's output
 };
 
 const Session sessions[] = {
     {"break at a label, registers, memory, step",
+     "demo",
+     "",
      "break frameInterrupt\ncontinue\ninfo registers pc sp\nx/2xw 0\nstepi\ninfo registers pc\n"
      "continue\ndelete\nbreak *0x6948\ncontinue\ncontinue\nstepi\nstepi\ndelete\ncontinue\n",
      {"Thread 1 hit Breakpoint 1, 0x00001144 in frameInterrupt", "sp             0x10ffe",
       "0x0:\t0x0010fff0\t0x00001000", "pc             0x1148",
       "Thread 2 hit Breakpoint 2, 0x00006948", "exited normally"}},
     {"threads, a watchpoint on shared RAM the slave writes, monitor, detach",
+     "demo",
+     "",
      "info threads\nthread 2\nwatch *(short*)0x200080\ncontinue\nmonitor frame\n"
      "monitor regions\ndelete\ndetach\n",
      {"Thread 1 (master 68000)", "Thread 2 (slave 68000)", "Thread 2 hit Hardware watchpoint 1",
       "New value = ", "frame 1; cycles: master ", "write  200000-20ffff memory", "detached"}},
+    // next and step go by range steps; the second next steps over the frame
+    // interrupt taken in waitFrame.
+    {"the C demo by source line",
+     "cdemo",
+     "volatile char* line = putText",
+     "break master.c:LINE\ncontinue\nnext\ninfo locals\nstep\nbt\ninfo locals\nprint "
+     "value\nfinish\n"
+     "next\nnext\nprint framesDrawn\nprint banner\ndelete\ncontinue\n",
+     {"hit Breakpoint 1, main () at ", "\t    putHex4(line, (uint16_t)frameCount);",
+      "#0  putHex4 (to=0x20006b <scene+107> \"\", value=1) at ", "#1  0x", " in main () at ",
+      "digits = \"0123456789abcdef\"", "$1 = 1", "Value returned is $2 = 0x20006f",
+      "\t    cycleTitle();", "$3 = 1", "$4 = \"STONEBREAKER C demo - System 21", "line = 0x20006b",
+      "exited normally"}},
 };
+
+// The number of the first line of file that holds text.
+std::string lineOf(const std::string& file, const std::string& text) {
+  std::istringstream lines(support::readText(file));
+  std::string line;
+  for (int number = 1; std::getline(lines, line); ++number) {
+    if (line.find(text) != std::string::npos) return std::to_string(number);
+  }
+  return "0";
+}
 
 TEST(GdbSession, GdbMultiarchDrivesBothProcessorsWithoutChangingTheRun) {
   if (!haveDemo()) GTEST_SKIP() << "the demo has not been built into " << runDir;
   if (std::system("command -v gdb-multiarch >/dev/null") != 0) {
     GTEST_SKIP() << "gdb-multiarch is not installed";
   }
-  support::ScratchDir plainDir("plain");
-  const DemoRun plain = runDemo(plainDir, 0, "");
-  ASSERT_EQ(plain.status, "0\n");
+  std::map<std::string, DemoRun> plain;
   for (const Session& s : sessions) {
     SCOPED_TRACE(s.name);
+    if (!plain.contains(s.game)) {
+      support::ScratchDir plainDir("plain");
+      plain[s.game] = runDemo(plainDir, 0, "", s.game);
+      ASSERT_EQ(plain[s.game].status, "0\n");
+    }
     support::ScratchDir dir("gdb");
     const int port = freePort();
-    support::writeFile(dir / "session.gdb", "set confirm off\nfile " + binaryDir +
-                                                "/demo/master.elf\ntarget remote 127.0.0.1:" +
-                                                std::to_string(port) + "\n" + s.commands);
-    const DemoRun run = runDemo(dir, port, "timeout 120 gdb-multiarch -batch -nx -x session.gdb");
+    std::string commands = s.commands;
+    if (const size_t at = commands.find("LINE"); at != std::string::npos) {
+      commands.replace(at, 4,
+                       lineOf(SB_SOURCE_DIR "/" + std::string(s.game) + "/master.c", s.lineText));
+    }
+    support::writeFile(dir / "session.gdb", "set confirm off\nfile " + binaryDir + "/" + s.game +
+                                                "/master.elf\ntarget remote 127.0.0.1:" +
+                                                std::to_string(port) + "\n" + commands);
+    const DemoRun run =
+        runDemo(dir, port, "timeout 120 gdb-multiarch -batch -nx -x session.gdb", s.game);
     for (const char* text : s.expected) {
       EXPECT_NE(run.gdb.find(text), std::string::npos) << text << " not in:\n" << run.gdb;
     }
     EXPECT_EQ(run.status, "0\n");
-    EXPECT_EQ(run.log, plain.log);
-    EXPECT_TRUE(run.frame == plain.frame) << "the last frame differs";
+    EXPECT_EQ(run.log, plain[s.game].log);
+    EXPECT_TRUE(run.frame == plain[s.game].frame) << "the last frame differs";
     // Registers, cycle counters and every RAM byte of both processors.
-    EXPECT_TRUE(run.state == plain.state) << "the machine at the end differs";
+    EXPECT_TRUE(run.state == plain[s.game].state) << "the machine at the end differs";
   }
 }
 
@@ -159,6 +202,11 @@ TEST(GdbSession, BadInputIsAnsweredAndTheRunGoesOn) {
       {"$Z0,zz,2#08", "+$E01#a6"},
       {"$c#63\x03", "+$T02thread:1;#"},      // Ctrl-C stops a running game
       {"$vCont;s:2#24", "+$T05thread:2;#"},  // one slave instruction, the master's share first
+      {"$vCont?#49", "+$vCont;c;C;s;S;r#"},
+      // Steps the master until it leaves its main loop: the frame interrupt is
+      // taken with the first instruction of its handler.
+      {"$vCont;r1000,1144:1#d9", "+$T05thread:1;#"},
+      {"$p11#d2", "+$00001148#"},
   };
   support::ScratchDir dir("raw");
   const int port = freePort();
