@@ -246,10 +246,11 @@ void debugShare(int cpu) {
     const uint32_t result = cpuExec(alone ? 1 : int32_t(uint32_t(cyclesPerFrame) - used()));
     if (alone) s.rawNext = 0;
     // A range step goes on (into the next share if this one ends) until the
-    // PC leaves the range, reaches a breakpoint or an access is watched.
+    // PC leaves the range, reaches a breakpoint, an access is watched or the
+    // processor halts.
     const uint32_t pc = cpuReadPc();
-    const bool stepOn =
-        stepping && !s.watchHit && pc >= s.rangeStart && pc < s.rangeEnd && !atBreakpoint(pc);
+    const bool stepOn = stepping && result == cpuExecBudgetUsed && !s.watchHit &&
+                        pc >= s.rangeStart && pc < s.rangeEnd && !atBreakpoint(pc);
     if (stepping && !stepOn) s.stepCpu = 0;
     if (s.watchHit) {
       haltWith(watchReply(cpu), cpu);
