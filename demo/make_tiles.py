@@ -178,17 +178,23 @@ def asm_words(name, values, per_line=8):
     return "\n".join(lines) + "\n"
 
 
-def main():
-    out = sys.argv[1]
-    os.makedirs(out, exist_ok=True)
-    with open(os.path.join(out, "gfx.bin"), "wb") as f:
-        f.write(tile_bytes(tiles()))
+def write_data_rom(out):
+    """The data ROM's two windows: the sine table (320 words, sin * 256) and
+    the colour ramps (64 ramps of 16 (A, B) pairs)."""
     sine = [int(round(256 * math.sin(2 * math.pi * i / 256))) for i in range(320)]
     with open(os.path.join(out, "data_low.bin"), "wb") as f:
         f.write(struct.pack(">%dh" % len(sine), *sine))
     ramps = [w for r in hue_ramps() for rgb in r for w in words(rgb)]
     with open(os.path.join(out, "data_high.bin"), "wb") as f:
         f.write(struct.pack(">%dH" % len(ramps), *ramps))
+
+
+def main():
+    out = sys.argv[1]
+    os.makedirs(out, exist_ok=True)
+    with open(os.path.join(out, "gfx.bin"), "wb") as f:
+        f.write(tile_bytes(tiles()))
+    write_data_rom(out)
     shapes, codes = shapes_and_codes()
     pal = [w for p in PALETTES for rgb in p for w in words(rgb)]
     title_shapes = [SHAPE_LETTER0 + LETTERS.index(c) for line in TITLE for c in line]
