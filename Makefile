@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 60
 
 # What the program needs to build and run; the tests and benchmarks need the
 # rest as well.
-RUN_PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev libsdl2-dev libpng-dev \
+RUN_PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev libsdl2-dev libpng-dev liblua5.4-dev \
                 binutils-m68k-linux-gnu gcc-m68k-linux-gnu python3
 TEST_PACKAGES := clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev \
                  zlib1g-dev zip gdb-multiarch

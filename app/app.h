@@ -23,8 +23,10 @@ struct CommandLine {
   int64_t recordEvery = 1;             // --record-every N
   int64_t gdbPort = 0;                 // --gdb PORT: each run serves GDB there (0: no)
   int64_t historyMb = 256;             // --history-mb N: the debugger's history budget
+  std::string script;                  // --script FILE.lua: run alongside each game run
 };
-// 1 parsed; 0 with a one-line message in error.
+// 1 parsed; 0 with a one-line message in error (a script that cannot be
+// read is one).
 int parseCommandLine(int argc, char** argv, CommandLine& line, std::string& error);
 const char* usageText();
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "base/base.h"
 
 namespace {
 
@@ -48,10 +49,12 @@ const char* usageText() {
          "  --gdb PORT           each run waits, halted, for a GDB client on 127.0.0.1:PORT\n"
          "  --history-mb N       with --gdb, keep at most N MB of the run's history for\n"
          "                       going back (default 256; 0: no history, no going back)\n"
+         "  --script FILE.lua    run the Lua script FILE.lua alongside each game run\n"
          "\n"
          "Exit status: 0 normally, 1 when the game named by --play cannot be loaded or\n"
          "a file asked for by --save-state, --screenshot or --record cannot be written\n"
-         "whole, 2 for a bad command line.\n";
+         "whole or the script failed, the status given to the script's sb.stop, 2 for\n"
+         "a bad command line.\n";
 }
 
 namespace {
@@ -88,6 +91,7 @@ const OptionRow optionRows[] = {
     {"--load-state", nullptr, nullptr, &CommandLine::loadState, nullptr, 0, 0, "a file name"},
     {"--history-mb", nullptr, nullptr, nullptr, &CommandLine::historyMb, 0, maxHistoryMb,
      "a number of megabytes from 0 to 65536"},
+    {"--script", nullptr, nullptr, &CommandLine::script, nullptr, 0, 0, "a Lua file"},
 };
 
 // Sets what the row sets; false with a message in error for a bad argument.
@@ -150,6 +154,14 @@ int parseCommandLine(int argc, char** argv, CommandLine& line, std::string& erro
       argument = argv[++i];
     }
     if (!apply(*row, line, argument, error)) return 0;
+  }
+  if (!line.script.empty()) {
+    FILE* file = openRegularFile(line.script.c_str(), false);
+    if (file == nullptr) {
+      error = "cannot read the script '" + line.script + "': " + openFailureReason(errno);
+      return 0;
+    }
+    fclose(file);
   }
   return 1;
 }

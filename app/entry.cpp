@@ -7,6 +7,7 @@
 #include "app/app.h"
 #include "base/base.h"
 #include "debugger/debugger.h"
+#include "script/script.h"
 
 namespace {
 
@@ -64,6 +65,8 @@ RunOptions runOptionsFrom(const CommandLine& line) {
   options.loadStatePath = line.loadState;
   options.recordDirectory = line.record;
   options.recordEvery = line.recordEvery;
+  // The script's callbacks run before the debugger halts at a stop.
+  if (!line.script.empty()) options.hooks.push_back(scriptRunHooks(line.script));
   if (line.gdbPort > 0) {
     options.hooks.push_back(gdbRunHooks(int(line.gdbPort)));
     options.historyBytes = line.historyMb << 20;
@@ -85,6 +88,9 @@ int runEntry(const EntryHooks& hooks, const CommandLine& line) {
   int status = 0;
   if (!line.play.empty()) {
     if (!playDriver(hooks, line.play, options, false)) status = 1;
+    // A script's error or its sb.stop status; sb.stop(0) hides no failure.
+    const int scripted = takeScriptStatus();
+    if (scripted > 0) status = scripted;
   } else {
     runLauncherCycle(hooks, options);
   }

@@ -3,8 +3,10 @@
 // frame buffer is made and drawn into all the same.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Window options, by name: "DirectX" (accepted, no effect), "windowed output",
 // "fullscreen output", "fixed window" (not resizable), "center window".
@@ -32,3 +34,8 @@ void closeConsole();
 // 8-bit RGB PNG, replacing any file at path whole. 1 written; 0 not, with
 // the reason in reason and the earlier file as it was.
 int writePng(const char* path, const uint32_t* pixels, int width, int height, std::string& reason);
+// Reads a PNG file of at most maxPngPixels pixels, of any colour type, as
+// 0x00RRGGBB pixels (transparency left out). 1 read; 0 not, with the reason.
+constexpr size_t maxPngPixels = size_t{1} << 24;
+int readPng(const char* path, std::vector<uint32_t>& pixels, int& width, int& height,
+            std::string& reason);

@@ -63,3 +63,32 @@ int writePng(const char* path, const uint32_t* pixels, int width, int height, st
              ? 1
              : 0;
 }
+
+int readPng(const char* path, std::vector<uint32_t>& pixels, int& width, int& height,
+            std::string& reason) {
+  FILE* file = openRegularFile(path, false);
+  if (file == nullptr) {
+    reason = openFailureReason(errno);
+    return 0;
+  }
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  bool read = png_image_begin_read_from_stdio(&image, file) != 0;
+  if (read && size_t{image.width} * image.height > maxPngPixels) {
+    reason = "larger than " + std::to_string(maxPngPixels) + " pixels";
+    read = false;
+  } else if (read) {
+    // Pixels 0xAARRGGBB lie in memory as B, G, R, A.
+    image.format = PNG_FORMAT_BGRA;
+    pixels.assign(size_t{image.width} * image.height, 0);
+    read = png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) != 0;
+  }
+  if (!read && reason.empty()) reason = image.message;
+  png_image_free(&image);
+  fclose(file);
+  if (!read) return 0;
+  for (uint32_t& pixel : pixels) pixel &= 0xFFFFFF;
+  width = int(image.width);
+  height = int(image.height);
+  return 1;
+}

@@ -287,7 +287,7 @@ void stepBackOne(const std::string&) {
 
 void continueBackwards(const std::string&) {
   StopEvent stop;
-  reportTravel(continueBack(stop), stop);
+  reportTravel(continueBack(debuggerOwner, stop), stop);
 }
 
 void continueAll(const std::string&) {

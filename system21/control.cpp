@@ -86,13 +86,6 @@ void installProbes(int cpu) {
   c.installedCpu = cpu;
 }
 
-const Probe* breakpointAt(int cpu, uint32_t address) {
-  for (const Probe& p : control.probes) {
-    if (!p.watch && covers(p, cpu) && p.first == (address & 0xFFFFFF)) return &p;
-  }
-  return nullptr;
-}
-
 uint64_t limitFor(int cpu, uint64_t count) {
   const ControlState& c = control;
   uint64_t limit = ~uint64_t{0};
@@ -202,18 +195,26 @@ bool runShare(int cpu, std::vector<StopEvent>& stops) {
       stopped = stopOrNote(hit, stops) || stopped;
     }
     if (result == cpuExecBreakpoint) {
-      const Probe* p = breakpointAt(cpu, context.pc);
+      // Every tool with a breakpoint here hears of it (probe 0: none left).
       StopEvent hit;
       hit.kind = stopBreakpoint;
       hit.cpu = cpu;
-      hit.probe = p != nullptr ? p->id : 0;
-      hit.owner = p != nullptr ? p->owner : 0;
       hit.address = context.pc & 0xFFFFFF;
       hit.point = point;
-      if (stopOrNote(hit, stops))
-        stopped = true;
-      else
-        c.lastStop = hit;  // noted: the run goes on past it
+      std::vector<StopEvent> hits;
+      for (const Probe& p : c.probes) {
+        if (p.watch || !covers(p, cpu) || p.first != hit.address) continue;
+        hit.probe = p.id;
+        hit.owner = p.owner;
+        hits.push_back(hit);
+      }
+      if (hits.empty()) hits.push_back(hit);
+      for (const StopEvent& each : hits) {
+        if (stopOrNote(each, stops))
+          stopped = true;
+        else
+          c.lastStop = each;  // noted: the run goes on past it
+      }
     } else if (result == cpuExecInstructionLimit) {
       const bool inRange = context.pc >= c.rangeFirst && context.pc < c.rangeLast;
       if (c.stepCpu == cpu && inRange) {

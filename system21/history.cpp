@@ -374,7 +374,7 @@ TravelResult stepBack(int cpu, StopEvent& stop) {
   return travelled;
 }
 
-TravelResult continueBack(StopEvent& stop) {
+TravelResult continueBack(int owner, StopEvent& stop) {
   if (!ensureStarted()) return historyOff;
   HistoryState& h = history;
   const RunPoint present = currentPoint();
@@ -390,7 +390,8 @@ TravelResult continueBack(StopEvent& stop) {
     restore(index, image);
     std::vector<StopEvent> hits;
     replayTo(end, end, false, &hits);
-    std::erase_if(hits, [&](const StopEvent& hit) { return hit.point >= present; });
+    std::erase_if(hits,
+                  [&](const StopEvent& hit) { return hit.point >= present || hit.owner != owner; });
     end = start;
     if (hits.empty()) continue;
     const StopEvent hit = hits.back();

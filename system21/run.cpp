@@ -225,6 +225,7 @@ int runGame(const char* driverFileName, const RunOptions& options, std::string* 
     std::copy(savedFrame.begin(), savedFrame.end(), frame);
   const int64_t firstFrame = machine.frameNumber;
   Recorder recorder = startRecorder(options);
+  machine.driverFileName = driverFileName;
   machine.hooks = options.hooks;
   machine.screen = frame;
   machine.render = options.render;

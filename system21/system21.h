@@ -128,8 +128,9 @@ struct Machine {
   // between frames), and its cycle counter when that share began.
   int share = 0;
   uint32_t shareStart = 0;
-  // The run going on: its tools, the frame on screen, and whether frames are
-  // drawn.
+  // The run going on: its driver file (which names its saved states), its
+  // tools, the frame on screen, and whether frames are drawn.
+  std::string driverFileName;
   std::vector<RunHooks> hooks;
   uint32_t* screen = nullptr;
   bool render = true;
@@ -250,9 +251,9 @@ void historyMachineChanged();
 enum TravelResult { travelled, historyBegins, historyOff };
 // Back to just before processor cpu's previous instruction.
 TravelResult stepBack(int cpu, StopEvent& stop);
-// Back to the latest breakpoint or watchpoint hit before the present point;
-// with none in the history, to its start (historyBegins).
-TravelResult continueBack(StopEvent& stop);
+// Back to the latest hit of owner's breakpoints and watchpoints before the
+// present point; with none in the history, to its start (historyBegins).
+TravelResult continueBack(int owner, StopEvent& stop);
 // The frames the history covers, its size and budget, as lines.
 std::string historyText();
 

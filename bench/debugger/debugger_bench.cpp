@@ -153,7 +153,7 @@ void timeHistory(const char* driver) {
   addBreakpoint(9, 1, 0x1000);
   const double search = secondsOf([] {
     StopEvent back;
-    continueBack(back);
+    continueBack(9, back);
   });
   printf("history after %lld frames: %s", static_cast<long long>(minute), historyText().c_str());
   printf(
