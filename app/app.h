@@ -23,6 +23,7 @@ struct CommandLine {
   int64_t recordEvery = 1;             // --record-every N
   int64_t gdbPort = 0;                 // --gdb PORT: each run serves GDB there (0: no)
   int64_t historyMb = 256;             // --history-mb N: the debugger's history budget
+  bool noFastForward = false;          // --no-fast-forward: every pass of a polling loop runs
 };
 // 1 parsed; 0 with a one-line message in error.
 int parseCommandLine(int argc, char** argv, CommandLine& line, std::string& error);

@@ -64,6 +64,7 @@ RunOptions runOptionsFrom(const CommandLine& line) {
   options.loadStatePath = line.loadState;
   options.recordDirectory = line.record;
   options.recordEvery = line.recordEvery;
+  options.fastForward = !line.noFastForward;
   if (line.gdbPort > 0) {
     options.hooks.push_back(gdbRunHooks(int(line.gdbPort)));
     options.historyBytes = line.historyMb << 20;
