@@ -8,11 +8,11 @@ FUZZ_SECONDS ?= 60
 # What the program needs to build and run; the tests and benchmarks need the
 # rest as well.
 RUN_PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev libsdl2-dev libpng-dev \
-                binutils-m68k-linux-gnu python3
+                binutils-m68k-linux-gnu gcc-m68k-linux-gnu python3
 TEST_PACKAGES := clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev \
                  zlib1g-dev zip gdb-multiarch
-# What `make run` builds: the program, the disassembler tool, the demo set.
-RUN_TARGETS := stonebreaker stonebreaker-disasm demo run-dir
+# What `make run` builds: the program, the disassembler tool, both demo sets.
+RUN_TARGETS := stonebreaker stonebreaker-disasm demo cdemo run-dir
 
 .PHONY: all deps deps-run build run test test-release test-asan bench clean
 

@@ -167,8 +167,8 @@ void loadConfiguration(const char* path) {
 }
 
 void saveConfiguration(const char* path) {
-  const Settings& s = settings;
-  auto write = [&s](FILE* file) {
+  auto write = [](FILE* file) {
+    const Settings& s = settings;
     fprintf(file, "#                                 #\n");
     fprintf(file, "# Stonebreaker configuration file #\n");
     fprintf(file, "#                                 #\n");

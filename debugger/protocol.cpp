@@ -264,9 +264,9 @@ void changePoint(const std::string& p) {
   sendPacket("OK");
 }
 
-void resumeWith(Resume how, int cpu) {
+void resumeWith(Resume how, int cpu, uint32_t rangeStart = 0, uint32_t rangeEnd = 0) {
   server.resume = how;
-  if (how == resumeStep) requestStep(debuggerOwner, cpu == 2 ? 2 : 1);
+  if (how == resumeStep) requestStep(debuggerOwner, cpu == 2 ? 2 : 1, rangeStart, rangeEnd);
 }
 
 // bs and bc: back through the run's history, then halted there.
@@ -299,16 +299,18 @@ void stepOne(const std::string&) {
 }
 
 void contActions(const std::string&) {
-  sendPacket("vCont;c;C;s;S");
+  sendPacket("vCont;c;C;s;S;r");
 }
 
 // vCont;ACTION[:thread];...: in all-stop only the first step counts, the
-// rest of the machine runs with it. The whole packet is checked first: an
-// action the server does not offer, or a thread that is malformed or not
-// there, refuses it and the machine stays halted.
+// rest of the machine runs with it. A range step, rSTART,END, is a step
+// that goes on while the PC stays in [START, END). The whole packet is
+// checked first: an action the server does not offer, or a thread that is
+// malformed or not there, refuses it and the machine stays halted.
 void contResume(const std::string& p) {
   int stepThread = 0;
   size_t pos = strlen("vCont");
+  uint32_t rangeStart = 0, rangeEnd = 0;
   while (pos < p.size()) {
     if (p[pos++] != ';') return sendPacket("E01");
     const size_t end = std::min(p.find(';', pos), p.size());
@@ -317,17 +319,22 @@ void contResume(const std::string& p) {
     const char verb = colon > 0 ? action[0] : 0;
     const bool withSignal = verb == 'C' || verb == 'S';
     size_t at = 1;
-    uint32_t signal;
-    if (!(verb == 'c' || verb == 's' || withSignal) ||
-        (withSignal && (!parseHex(action, at, signal) || at != 3)) || colon != (withSignal ? 3 : 1))
+    uint32_t signal, low = 0, high = 0;
+    const bool ranged = verb == 'r' && parseRange(action, at, low, high);
+    if (!(verb == 'c' || verb == 's' || withSignal || ranged) ||
+        (withSignal && (!parseHex(action, at, signal) || at != 3)) ||
+        colon != (withSignal ? 3 : ranged ? at : 1))
       return sendPacket("E01");
     int thread = colon < action.size() ? threadOf(action, colon + 1) : 0;
     if (thread < 0) return sendPacket("E01");
     if (thread == 0) thread = registerCpu();
-    if ((verb == 's' || verb == 'S') && stepThread == 0) stepThread = thread;
+    if ((verb == 's' || verb == 'S' || ranged) && stepThread == 0) {
+      stepThread = thread;
+      rangeStart = low, rangeEnd = high;
+    }
     pos = end;
   }
-  if (stepThread != 0) return resumeWith(resumeStep, stepThread);
+  if (stepThread != 0) return resumeWith(resumeStep, stepThread, rangeStart, rangeEnd);
   resumeWith(resumeContinue, 0);
 }
 

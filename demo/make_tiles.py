@@ -4,11 +4,9 @@
 Usage: make_tiles.py OUTDIR
 
 Writes:
-  gfx.bin          the tiles as the graphics loader wants them: four planes,
-                   so that interleaving them byte by byte gives the tiles
-  collision_lo.bin the data ROM's first window (sine table), 16-bit words
-                   low byte first
-  collision_hi.bin its second window (64 colour ramps for palette cycling)
+  gfx.bin          the tiles, 256 bytes each, row by row
+  data_low.bin     the data ROM's first window (sine table), a 68000 image
+  data_high.bin    its second window (64 colour ramps for palette cycling)
   tables.inc       assembler constants of the tables
   tables_data.inc  assembler tables: palettes, shapes, tile codes
 """
@@ -97,15 +95,8 @@ def tiles():
     return [blank(), star(0), star(1), star(2), orb(5.0), orb(4.3)] + moon_tiles()
 
 
-def planes(tile_list):
-    """Tile bytes laid out as four planes: plane m holds bytes 4k + m."""
-    data = bytes(b for t in tile_list for row in t for b in row)
-    q = len(data) // 4
-    out = bytearray(len(data))
-    for k in range(q):
-        for m in range(4):
-            out[m * q + k] = data[4 * k + m]
-    return bytes(out)
+def tile_bytes(tile_list):
+    return bytes(b for t in tile_list for row in t for b in row)
 
 
 # ---- palettes ---------------------------------------------------------------
@@ -191,13 +182,13 @@ def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
     with open(os.path.join(out, "gfx.bin"), "wb") as f:
-        f.write(planes(tiles()))
+        f.write(tile_bytes(tiles()))
     sine = [int(round(256 * math.sin(2 * math.pi * i / 256))) for i in range(320)]
-    with open(os.path.join(out, "collision_lo.bin"), "wb") as f:
-        f.write(struct.pack("<%dh" % len(sine), *sine))
+    with open(os.path.join(out, "data_low.bin"), "wb") as f:
+        f.write(struct.pack(">%dh" % len(sine), *sine))
     ramps = [w for r in hue_ramps() for rgb in r for w in words(rgb)]
-    with open(os.path.join(out, "collision_hi.bin"), "wb") as f:
-        f.write(struct.pack("<%dH" % len(ramps), *ramps))
+    with open(os.path.join(out, "data_high.bin"), "wb") as f:
+        f.write(struct.pack(">%dH" % len(ramps), *ramps))
     shapes, codes = shapes_and_codes()
     pal = [w for p in PALETTES for rgb in p for w in words(rgb)]
     title_shapes = [SHAPE_LETTER0 + LETTERS.index(c) for line in TITLE for c in line]

@@ -426,8 +426,7 @@ void cpuSetWatchpoints(const CpuWatch* ranges, int32_t count, WatchHandler handl
     }
   }
   watch.handler = handler;
-  watch.version++;
-  if (!g.executing) refreshPageIndexes();
+  watch.version++;  // the next cpuExec makes the watched pages slow
 }
 
 const DataRegion* cpuFindRegion(const DataRegion* table, uint32_t address) {

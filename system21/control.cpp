@@ -27,8 +27,11 @@ struct ControlState {
   uint64_t installedVersion = 0;
   int installedCpu = 0;
   std::vector<int> watchProbes;
-  // A step under way.
+  // A step under way: it ends when the processor has started stepCount
+  // instructions (at the start of its next instruction, after the frame
+  // interrupt when its share ends first).
   int stepOwner = 0, stepCpu = 0;
+  uint64_t stepCount = 0;
   uint32_t rangeFirst = 0, rangeLast = 0;
   // A point to run to, and whether hits are only noted on the way.
   bool targetSet = false;
@@ -95,7 +98,7 @@ uint64_t limitFor(int cpu, uint64_t count) {
   uint64_t limit = ~uint64_t{0};
   if (c.targetSet && c.target.cpu == cpu)
     limit = c.target.count > count ? c.target.count - count : 0;
-  if (c.stepCpu == cpu) limit = std::min<uint64_t>(limit, 1);
+  if (c.stepCpu == cpu) limit = std::min<uint64_t>(limit, c.stepCount > count ? c.stepCount - count : 0);
   return limit;
 }
 
@@ -151,6 +154,7 @@ void requestStep(int owner, int cpu, uint32_t rangeFirst, uint32_t rangeLast) {
   ControlState& c = control;
   c.stepOwner = owner;
   c.stepCpu = cpu;
+  if (cpu != 0) c.stepCount = contextOf(cpu).instructionCount + 1;
   c.rangeFirst = rangeFirst & 0xFFFFFF;
   c.rangeLast = rangeLast & 0xFFFFFF;
 }
@@ -212,7 +216,9 @@ bool runShare(int cpu, std::vector<StopEvent>& stops) {
         c.lastStop = hit;  // noted: the run goes on past it
     } else if (result == cpuExecInstructionLimit) {
       const bool inRange = context.pc >= c.rangeFirst && context.pc < c.rangeLast;
-      if (c.stepCpu == cpu && !inRange) {
+      if (c.stepCpu == cpu && inRange) {
+        c.stepCount = context.instructionCount + 1;  // a range step goes on
+      } else if (c.stepCpu == cpu) {
         StopEvent done;
         done.kind = stopStep;
         done.cpu = cpu;

@@ -100,6 +100,7 @@ void apply(const std::vector<uint8_t>& image) {
   Position position{};
   size_t at = 0;
   for (std::span<uint8_t> piece : pieces(position)) {
+    if (piece.empty()) continue;
     std::memcpy(piece.data(), image.data() + at, std::min(piece.size(), image.size() - at));
     at += piece.size();
   }

@@ -1,5 +1,6 @@
 // The sprite renderer: palette and both sprite lists of video RAM drawn into
 // the frame buffer from the game's 16 x 16 tiles.
+#include <algorithm>
 #include <cstring>
 
 #include "system21/system21.h"
@@ -28,6 +29,14 @@ constexpr int tileSize = 16;
 constexpr int maxTileX = screenWidth - tileSize;   // 480
 constexpr int maxTileY = screenHeight - tileSize;  // 464
 constexpr uint8_t blackPixel = 0xff;
+constexpr int paletteEntries = 32768;
+constexpr int bankEntries = 256;
+constexpr uint32_t bankMask = paletteEntries / bankEntries - 1;
+// Palette RAM is compared with its last converted copy, and converted, in
+// chunks of this many entries: a game that cycles a few colours a frame
+// converts little, and a chunk compares in a few vector instructions.
+constexpr int chunkEntries = 64;
+constexpr size_t chunkBytes = 2 * chunkEntries;
 // The screen's origin within the sprites' coordinates.
 constexpr int originX = 2;
 constexpr int originY = 34;
@@ -52,6 +61,34 @@ Axis placeAxis(uint16_t position, uint16_t sizeWord, int tiles, uint16_t origin,
   return {static_cast<int16_t>(base + static_cast<int>(offset) - step), -step};
 }
 
+// What the renderer keeps between frames. All zero at start, as the palette,
+// which is what palette RAM of zeros converts to.
+struct Renderer {
+  // Palette words A and B as last converted (68000 words in host order).
+  uint8_t convertedA[2 * paletteEntries], convertedB[2 * paletteEntries];
+  // The palette as tiles read it: each bank's entry 0xff black, so that a
+  // pixel is one lookup.
+  uint32_t tileColours[paletteEntries];
+};
+Renderer renderer;
+
+// Whether chunkBytes bytes at p and q differ; no early exit, so that the
+// compiler runs the loop in vector registers.
+bool chunkDiffers(const uint8_t* p, const uint8_t* q) {
+  uint8_t difference = 0;
+  for (size_t i = 0; i < chunkBytes; i++) difference |= p[i] ^ q[i];
+  return difference != 0;
+}
+
+void convertChunk(int first, const uint8_t* a, const uint8_t* b) {
+  for (int i = first; i < first + chunkEntries; i++) {
+    // host order: the low byte of each word first
+    uint32_t aLow = a[2 * i], aHigh = a[2 * i + 1], bLow = b[2 * i];
+    palette[i] = aHigh << 16 | bLow << 8 | aLow;
+    renderer.tileColours[i] = (i & (bankEntries - 1)) == blackPixel ? 0 : palette[i];
+  }
+}
+
 void drawList(uint32_t* frame, uint32_t list, uint32_t sprites) {
   for (int k = 0; k < listLength; k++) {
     uint16_t entry = videoWord(list + 2 * k);
@@ -71,15 +108,22 @@ uint16_t videoWord(uint32_t address) {
   return word;
 }
 
+// Only the chunks whose words differ from the copy are converted: the copy,
+// not the writers, says what changed, so a write of any kind (the 68000, a
+// loaded state, a debugger, another game) is seen.
 void convertPalette() {
   const std::vector<uint8_t>& ram = machine.videoRam;
-  if (ram.size() < paletteB - videoBase + 2 * 32768) return;
+  if (ram.size() < paletteB - videoBase + 2 * paletteEntries) return;
   const uint8_t* a = ram.data() + (paletteA - videoBase);
   const uint8_t* b = ram.data() + (paletteB - videoBase);
-  for (int i = 0; i < 32768; i++) {
-    // host order: the low byte of each word first
-    uint32_t aLow = a[2 * i], aHigh = a[2 * i + 1], bLow = b[2 * i];
-    palette[i] = aHigh << 16 | bLow << 8 | aLow;
+  for (int first = 0; first < paletteEntries; first += chunkEntries) {
+    const size_t at = 2 * static_cast<size_t>(first);
+    if (!chunkDiffers(a + at, renderer.convertedA + at) &&
+        !chunkDiffers(b + at, renderer.convertedB + at))
+      continue;
+    convertChunk(first, a, b);
+    std::memcpy(renderer.convertedA + at, a + at, chunkBytes);
+    std::memcpy(renderer.convertedB + at, b + at, chunkBytes);
   }
 }
 
@@ -114,16 +158,20 @@ void drawSprite(uint32_t* frame, uint32_t spriteAddress) {
 void drawTile(uint32_t* frame, uint32_t tileNumber, uint32_t paletteBank, int x, int y) {
   const GameRom& game = machine.game;
   if (game.graphicsBlockCount == 0 || game.graphicsData.empty()) return;
-  x = x < 0 ? 0 : x > maxTileX ? maxTileX : x;
-  y = y < 0 ? 0 : y > maxTileY ? maxTileY : y;
+  // The whole tile lands inside the frame, pushed against the edge, never cut.
+  x = std::clamp(x, 0, maxTileX);
+  y = std::clamp(y, 0, maxTileY);
   const uint8_t* pixel =
       game.graphicsData.data() + static_cast<size_t>(tileNumber % game.graphicsBlockCount) * 256;
-  const uint32_t* colours = palette + (paletteBank & 127) * 256;
+  const uint32_t* colours = renderer.tileColours + (paletteBank & bankMask) * bankEntries;
   uint32_t* out = frame + y * screenWidth + x;
+  // A row's 16 pixel bytes are read as two 64-bit words, two loads instead of
+  // sixteen; the host is little-endian, so the first pixel is the low byte.
   for (int row = 0; row < tileSize; row++, out += screenWidth, pixel += tileSize) {
-    for (int i = 0; i < tileSize; i++) {
-      uint8_t v = pixel[i];
-      out[i] = v == blackPixel ? 0 : colours[v];
-    }
+    uint64_t left, right;
+    std::memcpy(&left, pixel, 8);
+    std::memcpy(&right, pixel + 8, 8);
+    for (int i = 0; i < 8; i++) out[i] = colours[(left >> 8 * i) & 0xff];
+    for (int i = 0; i < 8; i++) out[8 + i] = colours[(right >> 8 * i) & 0xff];
   }
 }

@@ -1,7 +1,7 @@
-// The demo ROM set played headless, twice: its log against the lines its
-// sources promise, and its last frame against the committed golden one,
-// checked by eye (scene 1 of the title: the letters spun about the vertical
-// axis). SB_UPDATE_GOLDEN=1 rewrites the frame instead.
+// The demo ROM sets (the assembly demo and the C demo of sdk/ and cdemo/)
+// played headless, twice: their logs against the lines their sources
+// promise, and their last frames against the committed golden ones, checked
+// by eye. SB_UPDATE_GOLDEN=1 rewrites the frames instead.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -25,30 +25,33 @@ TEST(Demo, GoldenRun) {
   support::ScratchDir dir;
   RunOptions options;
   options.headless = true, options.maxFrames = 300;
-  std::string logs[2];
-  for (int i = 0; i < 2; i++) {
-    support::LogCapture log;
-    options.screenshotPath = dir / ("shot" + std::to_string(i) + ".png");
-    options.fastForward = i == 0;  // the second runs every pass of the polling loops
-    ASSERT_EQ(runGame("demo.drv", options), 1);
-    const std::string onDisk = support::readText(log.dir / "s000.log");  // before any flush
-    logs[i] = log.text();
-    EXPECT_EQ(onDisk, logs[i]);  // the log is whole on disk when the run ends
-  }
-  if (std::getenv("SB_UPDATE_GOLDEN") != nullptr)
-    fs::copy_file(dir / "shot0.png", golden + "/demo_300.png",
-                  fs::copy_options::overwrite_existing);
-  size_t at = 0;
-  for (const auto& [source, line] :
-       support::readTable(SB_SOURCE_DIR "/tests/system21/demo_300.table"))
-    EXPECT_NE(at = logs[0].find(line, at), std::string::npos) << source << ": " << line;
-  EXPECT_EQ(logs[1], logs[0]);
-  EXPECT_EQ(support::readBytes(dir / "shot1.png"), support::readBytes(dir / "shot0.png"));
   int width, height, goldenWidth, goldenHeight;
-  const std::vector<uint32_t> frame = support::readPng(dir / "shot0.png", width, height);
-  EXPECT_EQ(width * height, screenWidth * screenHeight);
-  EXPECT_TRUE(frame == support::readPng(golden + "/demo_300.png", goldenWidth, goldenHeight))
-      << "the last frame differs from the golden one";
+  for (const std::string game : {"demo", "cdemo"}) {
+    SCOPED_TRACE(game);
+    std::string logs[2];
+    for (int i = 0; i < 2; i++) {
+      support::LogCapture log;
+      options.screenshotPath = dir / ("shot" + std::to_string(i) + ".png");
+      options.fastForward = i == 0;  // the second runs every pass of the polling loops
+      ASSERT_EQ(runGame((game + ".drv").c_str(), options), 1);
+      const std::string onDisk = support::readText(log.dir / "s000.log");  // before any flush
+      logs[i] = log.text();
+      EXPECT_EQ(onDisk, logs[i]);  // the log is whole on disk when the run ends
+    }
+    const std::string goldenFrame = golden + "/" + game + "_300.png";
+    if (std::getenv("SB_UPDATE_GOLDEN") != nullptr)
+      fs::copy_file(dir / "shot0.png", goldenFrame, fs::copy_options::overwrite_existing);
+    size_t at = 0;
+    for (const auto& [source, line] :
+         support::readTable(SB_SOURCE_DIR "/tests/system21/" + game + "_300.table"))
+      EXPECT_NE(at = logs[0].find(line, at), std::string::npos) << source << ": " << line;
+    EXPECT_EQ(logs[1], logs[0]);
+    EXPECT_EQ(support::readBytes(dir / "shot1.png"), support::readBytes(dir / "shot0.png"));
+    const std::vector<uint32_t> frame = support::readPng(dir / "shot0.png", width, height);
+    EXPECT_EQ(width * height, screenWidth * screenHeight);
+    EXPECT_TRUE(frame == support::readPng(goldenFrame, goldenWidth, goldenHeight))
+        << "the last frame differs from the golden one";
+  }
   // A run that ends before its first frame stops the processors where reset left them.
   options.maxFrames = 0;
   support::LogCapture log;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <numeric>
 
 #include "system21/system21.h"
 
@@ -101,6 +102,35 @@ TEST(Renderer, Lists) {
   EXPECT_EQ(frame[(8 * 16 + 15) * screenWidth + 7 * 16 + 14], tile0);  // sprite 255
   EXPECT_EQ(frame[8 * screenWidth + 7 * 16 + 8], tile1);
   EXPECT_EQ(frame[8 * screenWidth + 8 * 16 + 8], tile0);
+}
+
+// The palette follows its RAM whatever changed it between two conversions:
+// a word written {address, value} or, address 0, the saved state loaded. Tile
+// byte v is at row v / 16, column v % 16; 0xff stays black whatever its entry.
+TEST(Renderer, PaletteFollowsItsRam) {
+  std::vector<uint8_t> tile(256);
+  std::iota(tile.begin(), tile.end(), 0);
+  buildMachine(GameRom{"palette", tile, 1, {}, {}, {}});
+  std::vector<uint32_t> frame(screenWidth * screenHeight);
+  word(0x742468, 0x0abc);
+  convertPalette();
+  const std::vector<uint8_t> saved = stateBytes("palette.drv", frame.data());
+  std::string error;
+  // address, value, entry, colour
+  const uint32_t rows[][4] = {{0x742468, 0x1234, 0x1234, 0x120034},
+                              {0x752468, 0xff56, 0x1234, 0x125634},
+                              {0x743ffe, 0x1234, 0x1fff, 0x120034},
+                              {0x75fffe, 0x0077, 0x7fff, 0x7700},
+                              {0, 0, 0x1234, 0x0a00bc}};
+  for (const auto& [address, value, entry, colour] : rows) {
+    if (address != 0) word(address, uint16_t(value));
+    if (address == 0) applyState(saved, "palette.drv", frame.data(), error);  // or the colour fails
+    convertPalette();
+    drawTile(frame.data(), 0, entry >> 8, 0, 0);
+    const uint32_t v = entry & 0xff;
+    EXPECT_EQ(palette[entry], colour) << entry;
+    EXPECT_EQ(frame[v / 16 * screenWidth + v % 16], v == 0xff ? 0 : colour) << entry;
+  }
 }
 
 }  // namespace
