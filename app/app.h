@@ -24,6 +24,7 @@ struct CommandLine {
   int64_t gdbPort = 0;                 // --gdb PORT: each run serves GDB there (0: no)
   int64_t historyMb = 256;             // --history-mb N: the debugger's history budget
   std::string script;                  // --script FILE.lua: run alongside each game run
+  bool noFastForward = false;          // --no-fast-forward: every pass of a polling loop runs
 };
 // 1 parsed; 0 with a one-line message in error (a script that cannot be
 // read is one).

@@ -47,6 +47,8 @@ const char* usageText() {
          "  --save-state FILE    write the whole machine to FILE when the run ends\n"
          "  --load-state FILE    start the run from the state in FILE (same game and ROMs)\n"
          "  --gdb PORT           each run waits, halted, for a GDB client on 127.0.0.1:PORT\n"
+         "  --no-fast-forward    run every pass of a polling loop rather than counting the\n"
+         "                       passes (the same results, slower)\n"
          "  --history-mb N       with --gdb, keep at most N MB of the run's history for\n"
          "                       going back (default 256; 0: no history, no going back)\n"
          "  --script FILE.lua    run the Lua script FILE.lua alongside each game run\n"
@@ -89,6 +91,7 @@ const OptionRow optionRows[] = {
     {"--gdb", nullptr, nullptr, nullptr, &CommandLine::gdbPort, 1, maxPort,
      "a port number from 1 to 65535"},
     {"--load-state", nullptr, nullptr, &CommandLine::loadState, nullptr, 0, 0, "a file name"},
+    {"--no-fast-forward", nullptr, &CommandLine::noFastForward, nullptr, nullptr, 0, 0, nullptr},
     {"--history-mb", nullptr, nullptr, nullptr, &CommandLine::historyMb, 0, maxHistoryMb,
      "a number of megabytes from 0 to 65536"},
     {"--script", nullptr, nullptr, &CommandLine::script, nullptr, 0, 0, "a Lua file"},

@@ -67,6 +67,7 @@ RunOptions runOptionsFrom(const CommandLine& line) {
   options.recordEvery = line.recordEvery;
   // The script's callbacks run before the debugger halts at a stop.
   if (!line.script.empty()) options.hooks.push_back(scriptRunHooks(line.script));
+  options.fastForward = !line.noFastForward;
   if (line.gdbPort > 0) {
     options.hooks.push_back(gdbRunHooks(int(line.gdbPort)));
     options.historyBytes = line.historyMb << 20;

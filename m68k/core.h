@@ -70,6 +70,8 @@ struct RunState {
   uint32_t stopResult;
   int32_t cyclesRequested;
   int32_t cyclesDeferred;
+  // The part of the budget beyond the stretch running, given back at its end.
+  int32_t stretchRest;
   uintptr_t hostPc;  // where the chain ended
   int32_t remaining;
   uintptr_t savedPc;  // slice as seen by a memory or reset handler
@@ -81,8 +83,9 @@ struct RunState {
   int64_t startsLeft;
   int64_t startsGiven;
   bool breakpointsSet;
-  bool passRequested;    // cpuPassBreakpoint before this call
-  uint32_t passAddress;  // the breakpoint the slice starts on, run once
+  bool passRequested;     // cpuPassBreakpoint before this call
+  uint64_t slowAccesses;  // data accesses that went the slow way
+  uint32_t passAddress;   // the breakpoint the slice starts on, run once
 };
 constexpr uint32_t kNoPass = 0xFFFFFFFF;
 constexpr int64_t kUnlimitedStarts = INT64_MAX;
@@ -392,6 +395,18 @@ SB_INLINE void jumpTo(Step& s, uint32_t target) {
   }
   s = farJump(s, target);
 }
+
+// ---- fast-forward of polling loops (fastforward.cpp) ----
+// A slice runs in stretches of this many cycles; between two, the code at
+// the PC is looked at for a polling loop.
+constexpr int32_t kCheckpointCycles = 8192;
+extern bool fastForwardOn;
+// At a checkpoint (nothing due, no trace): runs a polling loop found at the
+// PC pass by pass, and counts instead of runs the passes that then fit.
+// Stops it meets are left in g's stop fields; s.rem below 0 when the budget
+// ran out on the way.
+void fastForwardPolling(Step& s);
+void bindPollingSafety();
 
 // ---- table building ----
 // Row of the opcode map that each word was bound from (0xFF: none yet).

@@ -156,6 +156,17 @@ using WatchHandler = void (*)(int32_t index, uint32_t address, uint32_t size, bo
                               uint32_t data);
 void cpuSetWatchpoints(const CpuWatch* ranges, int32_t count, WatchHandler handler);
 
+// Polling loops (a short loop that only reads memory and branches back,
+// waiting for something that cannot change before the slice ends) are
+// fast-forwarded: their passes are counted instead of run, with the cycle
+// counter, the PC, the registers, the flags and the instruction count
+// exactly where running them would have left them. On by default; off
+// makes every pass run. Breakpoints and watched ranges on a loop, steps
+// and trace keep it from being fast-forwarded. The count of instructions
+// counted instead of run, for tests and benchmarks.
+void cpuSetFastForward(bool on);
+uint64_t cpuSkippedInstructions();
+
 // ---- Maps and registers for tools ------------------------------------------------
 // The entry of a table that serves a 24-bit address (the first that holds
 // it), or null.

@@ -214,8 +214,9 @@ Step raiseException(Step s, uint32_t vector, uint32_t framePc) {
 }
 
 void endSliceAfterThisInstruction(int32_t& rem) {
-  g.cyclesRequested -= rem + 1 + g.cyclesDeferred;  // the cycles used so far
+  g.cyclesRequested -= rem + 1 + g.cyclesDeferred + g.stretchRest;  // the cycles used so far
   g.cyclesDeferred = 0;
+  g.stretchRest = 0;
   rem = -1;
 }
 
@@ -252,6 +253,7 @@ void exitCleanup() {
   g.stopRequested = false;
   g.cyclesRequested = 0;
   g.cyclesDeferred = 0;
+  g.stretchRest = 0;
   g.savedRem = -1;
 }
 
@@ -279,6 +281,7 @@ int32_t cpuInit() {
   bindMulDiv();
   bindBcd();
   bindShift();
+  bindPollingSafety();
   dropPageIndexes();
   g.savedRem = -1;
   g.startsGiven = g.startsLeft = kUnlimitedStarts;
@@ -341,6 +344,7 @@ uint32_t cpuExecInstructions(int32_t cycles, uint64_t maxInstructions) {
   g.stopRequested = false;
   g.fetchFailed = false;
   g.cyclesDeferred = 0;
+  g.stretchRest = 0;
   refreshPageIndexes();
   uint32_t result = cpuExecBudgetUsed;
   if (!rebase(c.pc)) {
@@ -362,8 +366,24 @@ uint32_t cpuExecInstructions(int32_t cycles, uint64_t maxInstructions) {
       if (!sliceEnd) armTrace(s);
       // A run goes on from a breakpoint it stopped at.
       if (!sliceEnd && g.passRequested) g.passAddress = c.pc & 0xFFFFFF;
+      bool checkpoint = false;
       for (;;) {
+        if (!sliceEnd && checkpoint && !g.tracePending) {
+          fastForwardPolling(s);
+          if (g.stopRequested) {
+            result = g.stopResult;
+            break;
+          }
+          sliceEnd = s.rem < 0;  // the budget ran out on the way
+        }
+        checkpoint = false;
         if (!sliceEnd) {
+          // In stretches, with a look for a polling loop between them.
+          if (fastForwardOn && !g.tracePending && s.rem > kCheckpointCycles) {
+            g.stretchRest = s.rem - kCheckpointCycles;
+            s.rem = kCheckpointCycles;
+            checkpoint = true;
+          }
           startChain(s.pc, s.rem, 0, s.left);
           g.passAddress = kNoPass;
           s.pc = g.hostPc;
@@ -387,8 +407,9 @@ uint32_t cpuExecInstructions(int32_t cycles, uint64_t maxInstructions) {
             break;
           }
         }
-        s.rem += g.cyclesDeferred;
+        s.rem += g.cyclesDeferred + g.stretchRest;
         g.cyclesDeferred = 0;
+        g.stretchRest = 0;
         if (s.rem < 0 || (c.interrupts[0] & kStoppedBit)) break;
         // Going on is a new start, as at the top: a request raised while
         // this slice end took an interrupt is taken first, by the slice-end
@@ -403,7 +424,7 @@ uint32_t cpuExecInstructions(int32_t cycles, uint64_t maxInstructions) {
       }
     }
   }
-  s.rem += g.cyclesDeferred;
+  s.rem += g.cyclesDeferred + g.stretchRest;
   c.pc = pcOf(s.pc);
   c.sr = uint16_t((c.sr & kSrSystemMask) | packFlags());
   c.cycleCount += uint32_t(g.cyclesRequested - (s.rem + 1));
@@ -489,7 +510,7 @@ uint32_t cpuFetch(uint32_t address) {
 namespace {
 uint32_t usedSoFar() {
   if (!g.executing) return 0;
-  return uint32_t(g.cyclesRequested - (g.savedRem + 1) - g.cyclesDeferred);
+  return uint32_t(g.cyclesRequested - (g.savedRem + 1) - g.cyclesDeferred - g.stretchRest);
 }
 }  // namespace
 
@@ -499,7 +520,7 @@ uint32_t cpuReadCycleCount() {
 
 uint32_t cpuTripCycleCount() {
   g.ctx.cycleCount += usedSoFar();
-  if (g.executing) g.cyclesRequested = g.savedRem + 1 + g.cyclesDeferred;
+  if (g.executing) g.cyclesRequested = g.savedRem + 1 + g.cyclesDeferred + g.stretchRest;
   const uint32_t result = g.ctx.cycleCount;
   g.ctx.cycleCount = 0;
   return result;

@@ -280,16 +280,19 @@ void plainWriteWord(uint32_t a, uint32_t v) {
 }  // namespace
 
 uint32_t slowReadByte(uint32_t a) {
+  ++g.slowAccesses;
   a &= kAddressMask;
   return watchedRead(a, 1, plainReadByte(a));
 }
 
 uint32_t slowReadWord(uint32_t a) {
+  ++g.slowAccesses;
   a &= kAddressMask;
   return watchedRead(a, 2, plainReadWord(a));
 }
 
 uint32_t slowReadLong(uint32_t a) {
+  ++g.slowAccesses;
   a &= kAddressMask;
   const DataRegion* r = findRegion(searchFrom(kReadWord, g.ctx.readWord, a), a);
   uint32_t value = 0xFFFFFFFF;
@@ -304,6 +307,7 @@ uint32_t slowReadLong(uint32_t a) {
 }
 
 void slowWriteByte(uint32_t a, uint32_t v) {
+  ++g.slowAccesses;
   a &= kAddressMask;
   const DataRegion* r = findRegion(searchFrom(kWriteByte, g.ctx.writeByte, a), a);
   if (r && r->handler) {
@@ -315,12 +319,14 @@ void slowWriteByte(uint32_t a, uint32_t v) {
 }
 
 void slowWriteWord(uint32_t a, uint32_t v) {
+  ++g.slowAccesses;
   a &= kAddressMask;
   plainWriteWord(a, v);
   watchedWrite(a, 2, v & 0xFFFF);
 }
 
 void slowWriteLong(uint32_t a, uint32_t v) {
+  ++g.slowAccesses;
   a &= kAddressMask;
   const DataRegion* r = findRegion(searchFrom(kWriteWord, g.ctx.writeWord, a), a);
   if (r) {

@@ -81,7 +81,10 @@ SB_HANDLER(stop) {
   writeSr(fetch16(s));
   g.ctx.interrupts[0] |= kStoppedBit;
   s.rem -= kStop;
-  if (s.rem >= 0) s.rem = -1;  // the slice ends now
+  if (s.rem >= 0) {
+    s.rem = -1;  // the slice ends now, with the rest of its budget
+    g.stretchRest = 0;
+  }
   return endChain(s.pc, s.rem, 0, s.left);
 }
 

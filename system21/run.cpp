@@ -230,6 +230,7 @@ int runGame(const char* driverFileName, const RunOptions& options, std::string* 
   machine.screen = frame;
   machine.render = options.render;
   machine.share = 0;
+  cpuSetFastForward(options.fastForward);
   if (options.historyBytes > 0) startHistory(size_t(options.historyBytes));
   for (const RunHooks& hooks : machine.hooks) {
     if (hooks.runStart != nullptr) hooks.runStart();

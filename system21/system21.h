@@ -76,6 +76,7 @@ struct RunOptions {
   int64_t recordEvery = 1;             // every how many frames one is written
   bool showFps = false;                // frame rate in the window's title, once a second
   int64_t historyBytes = 0;            // the debugger's history of the run (0: none)
+  bool fastForward = true;             // polling loops counted instead of run
   std::vector<RunHooks> hooks;         // the tools watching the run, in the order they are told
 };
 

@@ -74,9 +74,10 @@ int main(int argc, char** argv) {
     std::sort(runs.begin(), runs.end(), [](auto& a, auto& b) { return a.fps < b.fps; });
     printf(
         "%s, %d frames a run, rendering %s: median %.0f fps (runs %.0f .. %.0f); "
-        "cycles a frame: cpu1 %.0f, cpu2 %.0f\n",
+        "cycles a frame: cpu1 %.0f, cpu2 %.0f; instructions fast-forwarded so far %llu\n",
         driver, frames, render ? "on " : "off", runs[2].fps, runs[0].fps, runs[4].fps,
-        runs[2].cyclesPerFrame1, runs[2].cyclesPerFrame2);
+        runs[2].cyclesPerFrame1, runs[2].cyclesPerFrame2,
+        static_cast<unsigned long long>(cpuSkippedInstructions()));
   }
   closeLog();
   return 0;

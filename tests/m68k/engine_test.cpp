@@ -414,4 +414,60 @@ TEST(M68kEngine, WatchingExecution) {
   cpuSetWatchpoints(nullptr, 0, nullptr);
 }
 
+// Polling loops at 0x406, after a word of RAM is read into D0: fast-forwarded
+// or not, the machine ends the same as when every pass runs.
+TEST(M68kEngine, PollingLoops) {
+  enum Watching { kNothing, kBreakpoint, kWatch, kTrace };
+  struct Row {
+    const char* what;
+    std::vector<uint16_t> loop;
+    Watching watching;
+    bool taken;
+  };
+  const uint16_t kLoad[] = {0x3039, 0x0010, 0x0010};  // MOVE.W $100010,D0
+  // clang-format off
+  const Row rows[] = {
+      {"CMP <ea>,Dn; Bcc", {0xB079, 0x0010, 0x0010, 0x67F8}, kNothing, true},
+      {"TST <ea>; Bcc", {0x4A79, 0x0010, 0x0010, 0x67F8}, kNothing, true},
+      {"BTST #n,<ea>; Bcc", {0x0839, 0x0003, 0x0010, 0x0011, 0x67F6}, kNothing, true},
+      {"MOVE <ea>,Dn; AND; Bcc", {0x3039, 0x0010, 0x0010, 0x0240, 0x0001, 0x67F4}, kNothing, true},
+      {"a loop that writes", {0x5279, 0x0010, 0x0020, 0x60F8}, kNothing, false},
+      {"a loop that counts", {0x4A79, 0x0010, 0x0010, 0x5241, 0x60F6}, kNothing, false},
+      {"a read of a handler that raises an interrupt", {0x4A79, 0x0020, 0x0000, 0x67F8}, kNothing, false},
+      {"a breakpoint inside", {0xB079, 0x0010, 0x0010, 0x67F8}, kBreakpoint, false},
+      {"a watched read", {0xB079, 0x0010, 0x0010, 0x67F8}, kWatch, false},
+      {"trace", {0xB079, 0x0010, 0x0010, 0x67F8}, kTrace, false},
+  };
+  // clang-format on
+  const uint32_t breakpoint = 0x40C;
+  const CpuWatch watch{kRam + 0x10, kRam + 0x11, cpuWatchRead};
+  for (const Row& r : rows) {
+    std::vector<uint32_t> ends[2];
+    uint64_t skipped[2];
+    for (bool on : {false, true}) {
+      Rig rig;
+      std::vector<uint16_t> code(std::begin(kLoad), std::end(kLoad));
+      code.insert(code.end(), r.loop.begin(), r.loop.end());
+      rig.load(code);
+      if (r.watching == kTrace) rig.c.sr |= 0x8000;
+      cpuSetContext(&rig.c);
+      probeAction = 1;
+      cpuSetBreakpoints(&breakpoint, r.watching == kBreakpoint ? 1 : 0);
+      cpuSetWatchpoints(&watch, r.watching == kWatch ? 1 : 0, watchHit);
+      cpuSetFastForward(on);
+      const uint64_t before = cpuSkippedInstructions();
+      const uint32_t result = rig.run(100000);
+      skipped[on] = cpuSkippedInstructions() - before;
+      ends[on] = {result, rig.c.pc, rig.c.sr, rig.c.cycleCount, uint32_t(rig.c.instructionCount),
+                  rig.c.dreg[0], rig.c.dreg[1], rig.c.interrupts[0], rig.longAt(kStack - 4)};
+    }
+    EXPECT_EQ(ends[1], ends[0]) << r.what;
+    EXPECT_EQ(skipped[1] > 0, r.taken) << r.what;
+    EXPECT_EQ(skipped[0], 0u) << r.what;
+  }
+  cpuSetBreakpoints(nullptr, 0);
+  cpuSetWatchpoints(nullptr, 0, nullptr);
+  probeAction = 0;
+}
+
 }  // namespace

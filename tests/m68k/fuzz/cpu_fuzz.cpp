@@ -2,7 +2,9 @@
 // with holes, handlers, straddled entries and a fetch region shorter than
 // some instructions, run in slices of the input's budgets, then one
 // instruction per call: both make the same handler calls (address, data, PC,
-// count) and end alike, up to a STOP (it charges the rest of its slice).
+// count) and end alike, up to a STOP (it charges the rest of its slice); and
+// in slices long enough for polling loops to be fast-forwarded, with and
+// without it, alike to the instruction count.
 // Handlers raise requests, release the slice and trip the counter as a
 // function of the seed and the call's number. AddressSanitizer checks that no
 // host byte outside a region (each its own heap block) is touched.
@@ -281,6 +283,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     state.seed = seed;
     run(setup, m, out == &b ? &a : nullptr, *out);
   }
+  // Slices long enough for polling loops to be looked for: counted instead of
+  // run, or run pass by pass, they end alike.
+  Setup longer = setup;
+  for (int32_t& budget : longer.budgets) budget *= 24;
+  Outcome passes[2];
+  for (bool fast : {false, true}) {
+    Memory m = initial;
+    state = HandlerState{};
+    state.seed = seed;
+    cpuSetFastForward(fast);
+    run(longer, m, nullptr, passes[fast]);
+  }
+  cpuSetFastForward(true);
+  if (passes[0].seen != passes[1].seen || passes[0].cycles != passes[1].cycles ||
+      !sameState(passes[0].context, passes[1].context) || !(passes[0].memory == passes[1].memory) ||
+      passes[0].context.instructionCount != passes[1].context.instructionCount)
+    fail("a fast-forwarded run ends otherwise than one that runs every pass");
   const bool sameCalls = b.parted ? b.seen.size() <= a.seen.size() &&
                                         std::equal(b.seen.begin(), b.seen.end(), a.seen.begin())
                                   : a.seen == b.seen;
