@@ -9,7 +9,7 @@ namespace {
 // <ea>,Dn
 template <int Op, int Sz, int M>
 SB_HANDLER(arithToRegister) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t src = eaRead<M, Sz>(s, lowReg(op));
   const uint32_t r = highReg(op);
   const uint32_t d = dreg(r) & kMask<Sz>;
@@ -25,7 +25,7 @@ SB_HANDLER(arithToRegister) {
 // Dn,<ea>
 template <int Op, int Sz, int M>
 SB_HANDLER(arithToMemory) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t src = dreg(highReg(op)) & kMask<Sz>;
   const uint32_t where = eaAddress<M, Sz>(s, lowReg(op));
   const uint32_t d = readMem<Sz>(s, where);
@@ -36,7 +36,7 @@ SB_HANDLER(arithToMemory) {
 // ADDA, SUBA, CMPA: word sources sign-extended, whole An.
 template <int Op, int Sz, int M>
 SB_HANDLER(arithAddress) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t src = signExtend<Sz>(eaRead<M, Sz>(s, lowReg(op)));
   uint32_t& a = areg(highReg(op));
   if constexpr (Op == kCmp) {
@@ -51,7 +51,7 @@ SB_HANDLER(arithAddress) {
 // ADDX, SUBX: Dy,Dx or -(Ay),-(Ax).
 template <bool Add, int Sz, bool Memory>
 SB_HANDLER(arithExtended) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t rx = highReg(op), ry = lowReg(op);
   if constexpr (Memory) {
     const uint32_t src = readMem<Sz>(s, areg(ry) -= addressStep<Sz>(ry));
@@ -70,7 +70,7 @@ SB_HANDLER(arithExtended) {
 // CMPM (Ay)+,(Ax)+
 template <int Sz>
 SB_HANDLER(cmpm) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t src = eaRead<kPostInc, Sz>(s, lowReg(op));
   const uint32_t d = eaRead<kPostInc, Sz>(s, highReg(op));
   cmpFlags<Sz>(d, src);

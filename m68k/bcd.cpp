@@ -49,7 +49,7 @@ SB_INLINE uint32_t bcdSub(uint32_t dst, uint32_t src) {
 
 template <bool Add, bool Memory>
 SB_HANDLER(bcd) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t rx = highReg(op), ry = lowReg(op);
   if constexpr (Memory) {
     const uint32_t src = readByte(s, areg(ry) -= addressStep<1>(ry));
@@ -66,7 +66,7 @@ SB_HANDLER(bcd) {
 
 template <int M>
 SB_HANDLER(nbcd) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t where = rmwLocate<M, 1>(s, lowReg(op));
   const uint32_t d = rmwRead<M, 1>(s, where);
   rmwWrite<M, 1>(s, where, bcdSub(0, d));

@@ -21,7 +21,7 @@ SB_INLINE uint32_t changeBit(uint32_t v, uint32_t mask) {
 // 32 on a data register, modulo 8 on memory.
 template <int Op, bool Static, int M>
 SB_HANDLER(bitOperation) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t number = Static ? fetch16(s) : dreg(highReg(op));
   if constexpr (M == kDn) {
     const uint32_t mask = 1u << (number & 31);
@@ -46,7 +46,7 @@ SB_HANDLER(bitOperation) {
 // MOVEP: bytes at every other address, high byte first.
 template <bool ToMemory, int Sz>
 SB_HANDLER(movep) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   uint32_t a = areg(lowReg(op)) + uint32_t(int32_t(int16_t(fetch16(s))));
   const uint32_t r = highReg(op);
   if constexpr (ToMemory) {

@@ -15,7 +15,7 @@ SB_INLINE void branch(Step& s, int32_t displacement) {
 
 template <int Cc, bool Word>
 SB_HANDLER(bcc) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   if (condition<Cc>()) {
     branch(s, Word ? int16_t(load16(s.pc)) : int8_t(op));
     SB_NEXT(s, kBranchTaken);
@@ -26,7 +26,7 @@ SB_HANDLER(bcc) {
 
 template <bool Word>
 SB_HANDLER(bsr) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const int32_t displacement = Word ? int16_t(load16(s.pc)) : int8_t(op);
   areg(7) -= 4;
   writeLong(s, areg(7), pcOf(s.pc) + (Word ? 2 : 0));

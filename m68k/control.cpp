@@ -10,14 +10,14 @@ constexpr uint32_t kVectorChk = 6;
 
 template <int M>
 SB_HANDLER(jmp) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   jumpTo(s, eaAddress<M, 4>(s, lowReg(op)));
   SB_NEXT(s, controlCost(kJmp, M));
 }
 
 template <int M>
 SB_HANDLER(jsr) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t target = eaAddress<M, 4>(s, lowReg(op));
   areg(7) -= 4;
   writeLong(s, areg(7), pcOf(s.pc));
@@ -27,7 +27,7 @@ SB_HANDLER(jsr) {
 
 SB_HANDLER(rts) {
   (void)op;
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t target = readLong(s, areg(7));
   areg(7) += 4;
   jumpTo(s, target);
@@ -36,7 +36,7 @@ SB_HANDLER(rts) {
 
 SB_HANDLER(rtr) {
   (void)op;
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   unpackFlags(readWord(s, areg(7)));
   const uint32_t target = readLong(s, areg(7) + 2);
   areg(7) += 6;
@@ -46,14 +46,14 @@ SB_HANDLER(rtr) {
 
 template <int M>
 SB_HANDLER(lea) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   areg(highReg(op)) = eaAddress<M, 4>(s, lowReg(op));
   SB_NEXT(s, controlCost(kLea, M));
 }
 
 template <int M>
 SB_HANDLER(pea) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t a = eaAddress<M, 4>(s, lowReg(op));
   areg(7) -= 4;
   writeLong(s, areg(7), a);
@@ -64,7 +64,7 @@ SB_HANDLER(pea) {
 // stored downwards, An written once at the end.
 template <int Sz, int M>
 SB_HANDLER(movemToMemory) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t mask = fetch16(s);
   const uint32_t r = lowReg(op);
   int cost = movemToMemoryCost(M);
@@ -93,7 +93,7 @@ SB_HANDLER(movemToMemory) {
 // An back with the final address after the loads.
 template <int Sz, int M>
 SB_HANDLER(movemToRegisters) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t mask = fetch16(s);
   const uint32_t r = lowReg(op);
   int cost = movemToRegistersCost(M);
@@ -114,7 +114,7 @@ SB_HANDLER(movemToRegisters) {
 
 template <int M>
 SB_HANDLER(chk) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const int32_t bound = int16_t(eaRead<M, 2>(s, lowReg(op)));
   const int32_t v = int16_t(dreg(highReg(op)));
   if (v < 0 || v > bound) {

@@ -35,10 +35,10 @@
 
 namespace m68k {
 
-// An opcode handler: host PC just past the opcode word, remaining budget,
-// the opcode word itself, and the instruction starts left (see RunState).
-using Handler = void (*)(uintptr_t pc, int32_t rem, uint32_t op, int64_t left);
-#define SB_HANDLER(name) void name(uintptr_t pc_, int32_t rem_, uint32_t op, int64_t left_)
+// An opcode handler: host PC just past the opcode word, the chain's budget
+// (see Step), the opcode word itself.
+using Handler = void (*)(uintptr_t pc, int64_t budget, uint32_t op);
+#define SB_HANDLER(name) void name(uintptr_t pc_, int64_t budget_, uint32_t op)
 
 extern Handler opcodeTable[65536];
 // Length in bytes of the instruction each opcode word starts (opcode and
@@ -72,16 +72,15 @@ struct RunState {
   int32_t cyclesDeferred;
   // The part of the budget beyond the stretch running, given back at its end.
   int32_t stretchRest;
-  uintptr_t hostPc;  // where the chain ended
-  int32_t remaining;
+  uintptr_t hostPc;   // where the chain ended
+  int64_t remaining;  // its budget there (see Step)
   uintptr_t savedPc;  // slice as seen by a memory or reset handler
   int32_t savedRem;
-  // Instruction starts left before the chain stops, plus one: counts down
-  // from startsGiven, so that counting and the limit are one decrement of a
-  // register that travels with the chain; written here where the chain ends
-  // or calls out (handlers read the count).
+  int64_t savedCount;  // instructions the chain had completed, for the same
+  // Instructions completed in this cpuExec call before the chain running,
+  // and how many more may start (the limit; kUnlimitedStarts for none).
+  int64_t counted;
   int64_t startsLeft;
-  int64_t startsGiven;
   bool breakpointsSet;
   bool passRequested;     // cpuPassBreakpoint before this call
   uint64_t slowAccesses;  // data accesses that went the slow way
@@ -96,52 +95,74 @@ extern RunState g;
 // objects, so that the compiler stores each one straight from its setcc.
 extern uint8_t flagC, flagV, flagZ, flagN, flagX;
 
-// The live part of a running instruction.
+// The live part of a running instruction. The budget holds two numbers in
+// one register: the cycles left (less one: the chain goes on while it is not
+// negative) times 2^kCountBits, plus the instructions the chain has
+// completed. An instruction's end subtracts its cost shifted and adds one in
+// a single subtraction, so the count costs nothing; the budget's sign is the
+// cycles' sign while the count stays below 2^kCountBits, which the run loop
+// sees to by keeping chains short enough.
+constexpr int kCountBits = 20;
+constexpr int64_t kCountMask = (int64_t{1} << kCountBits) - 1;
 struct Step {
   uintptr_t pc;
-  int32_t rem;
-  int64_t left;
+  int64_t budget;
 };
+SB_INLINE int32_t remOf(int64_t budget) {
+  return int32_t(budget >> kCountBits);
+}
+SB_INLINE int64_t countOf(int64_t budget) {
+  return budget & kCountMask;
+}
+SB_INLINE int64_t packBudget(int32_t rem, int64_t count) {
+  return int64_t(uint64_t(int64_t(rem)) << kCountBits) | count;
+}
+// Cycles taken from the budget without an instruction (an interrupt, a trace).
+SB_INLINE void chargeCycles(Step& s, int32_t cycles) {
+  s.budget -= int64_t(cycles) << kCountBits;
+}
+SB_INLINE void setRem(Step& s, int32_t rem) {
+  s.budget = packBudget(rem, countOf(s.budget));
+}
 
 // ---- chain control (engine.cpp) ----
-void endChain(uintptr_t pc, int32_t rem, uint32_t op, int64_t left);
-// The next instruction may not start: the chain stops before it.
-void limitReached(uintptr_t pc, int32_t rem, uint32_t op, int64_t left);
-void startChain(uintptr_t pc, int32_t rem, uint32_t op, int64_t left);
-void fetchSlow(uintptr_t pc, int32_t rem, uint32_t op, int64_t left);
+void endChain(uintptr_t pc, int64_t budget, uint32_t op);
+void startChain(uintptr_t pc, int64_t budget, uint32_t op);
+void fetchSlow(uintptr_t pc, int64_t budget, uint32_t op);
 // After a write of the system byte: interrupt check and trace set-up.
-void recheck(uintptr_t pc, int32_t rem, uint32_t op, int64_t left);
+void recheck(uintptr_t pc, int64_t budget, uint32_t op);
+
+// An instruction done at a cost: the cycles charged and the count grown.
+#define SB_CHARGE(s, cost) ((s).budget -= (int64_t(cost) << ::m68k::kCountBits) - 1)
 
 // Charges the cost, then runs the next instruction or ends the slice.
-#define SB_NEXT(s, cost)                                                                     \
-  do {                                                                                       \
-    (s).rem -= (cost);                                                                       \
-    if (SB_UNLIKELY((s).rem < 0) || !SB_CHAINED) {                                           \
-      return ::m68k::endChain((s).pc, (s).rem, 0, (s).left);                                 \
-    }                                                                                        \
-    if (SB_UNLIKELY(--(s).left == 0)) {                                                      \
-      return ::m68k::limitReached((s).pc, (s).rem, 0, (s).left);                             \
-    }                                                                                        \
-    if (SB_UNLIKELY((s).pc - ::m68k::g.fetchLo > ::m68k::g.fetchSafe)) {                     \
-      SB_MUSTTAIL return ::m68k::fetchSlow((s).pc, (s).rem, 0, (s).left);                    \
-    }                                                                                        \
-    uint32_t nextOp_ = ::m68k::load16((s).pc);                                               \
-    SB_MUSTTAIL return ::m68k::opcodeTable[nextOp_]((s).pc + 2, (s).rem, nextOp_, (s).left); \
+#define SB_NEXT(s, cost)                                                              \
+  do {                                                                                \
+    SB_CHARGE(s, cost);                                                               \
+    if (SB_UNLIKELY((s).budget < 0) || !SB_CHAINED) {                                 \
+      return ::m68k::endChain((s).pc, (s).budget, 0);                                 \
+    }                                                                                 \
+    if (SB_UNLIKELY((s).pc - ::m68k::g.fetchLo > ::m68k::g.fetchSafe)) {              \
+      SB_MUSTTAIL return ::m68k::fetchSlow((s).pc, (s).budget, 0);                    \
+    }                                                                                 \
+    uint32_t nextOp_ = ::m68k::load16((s).pc);                                        \
+    SB_MUSTTAIL return ::m68k::opcodeTable[nextOp_]((s).pc + 2, (s).budget, nextOp_); \
   } while (0)
 
 // Charges the cost and goes through the interrupt and trace re-check.
-#define SB_RECHECK(s, cost)                                           \
-  do {                                                                \
-    (s).rem -= (cost);                                                \
-    SB_MUSTTAIL return ::m68k::recheck((s).pc, (s).rem, 0, (s).left); \
+#define SB_RECHECK(s, cost)                                    \
+  do {                                                         \
+    SB_CHARGE(s, cost);                                        \
+    SB_MUSTTAIL return ::m68k::recheck((s).pc, (s).budget, 0); \
   } while (0)
 
 // Ends the slice now with a result other than the budget one.
-#define SB_STOP(s, result)                                 \
-  do {                                                     \
-    ::m68k::g.stopRequested = true;                        \
-    ::m68k::g.stopResult = (result);                       \
-    return ::m68k::endChain((s).pc, (s).rem, 0, (s).left); \
+// The instruction counts as one done.
+#define SB_STOP(s, result)                              \
+  do {                                                  \
+    ::m68k::g.stopRequested = true;                     \
+    ::m68k::g.stopResult = (result);                    \
+    return ::m68k::endChain((s).pc, (s).budget + 1, 0); \
   } while (0)
 
 // ---- host memory ----
@@ -228,11 +249,11 @@ SB_INLINE void rawWriteLong(uint32_t a, uint32_t v) {
 // may have ended the slice).
 SB_INLINE void saveSlice(const Step& s) {
   g.savedPc = s.pc;
-  g.savedRem = s.rem;
-  g.startsLeft = s.left;
+  g.savedRem = remOf(s.budget);
+  g.savedCount = countOf(s.budget);
 }
 SB_INLINE uint32_t restoreSlice(Step& s, uint32_t v) {
-  s.rem = g.savedRem;
+  s.budget = packBudget(g.savedRem, g.savedCount);
   return v;
 }
 
@@ -400,6 +421,9 @@ SB_INLINE void jumpTo(Step& s, uint32_t target) {
 // A slice runs in stretches of this many cycles; between two, the code at
 // the PC is looked at for a polling loop.
 constexpr int32_t kCheckpointCycles = 8192;
+// The longest chain: its count of instructions (at least 4 cycles each)
+// stays within the budget's count field.
+constexpr int32_t kLongestChain = 1 << (kCountBits + 1);
 extern bool fastForwardOn;
 // At a checkpoint (nothing due, no trace): runs a polling loop found at the
 // PC pass by pass, and counts instead of runs the passes that then fit.
@@ -407,6 +431,7 @@ extern bool fastForwardOn;
 // ran out on the way.
 void fastForwardPolling(Step& s);
 void bindPollingSafety();
+void forgetPollingMisses();
 
 // ---- table building ----
 // Row of the opcode map that each word was bound from (0xFF: none yet).

@@ -99,9 +99,9 @@ Step interruptCheck(Step s) {
   saveSlice(s);
   uint32_t newPc;
   const bool taken = serviceInterrupts(pcOf(s.pc), newPc);
-  s.rem = g.savedRem;
+  restoreSlice(s, 0);
   if (taken) {
-    s.rem -= kInterruptCost;
+    chargeCycles(s, kInterruptCost);
     rebase(newPc);
     s.pc = g.base + newPc;
   }
@@ -113,8 +113,8 @@ Step interruptCheck(Step s) {
 SB_INLINE void armTrace(Step& s) {
   g.tracePending = (g.ctx.sr & kSrTrace) != 0;
   if (g.tracePending) {
-    g.cyclesDeferred += s.rem + 1;
-    s.rem = -1;
+    g.cyclesDeferred += remOf(s.budget) + 1;
+    setRem(s, -1);
   }
 }
 
@@ -126,25 +126,17 @@ uint32_t packFlags() {
 
 // ---- chain ----
 
-void endChain(uintptr_t pc, int32_t rem, uint32_t, int64_t left) {
+void endChain(uintptr_t pc, int64_t budget, uint32_t) {
   g.hostPc = pc;
-  g.remaining = rem;
-  g.startsLeft = left;
+  g.remaining = budget;
 }
 
-void limitReached(uintptr_t pc, int32_t rem, uint32_t, int64_t left) {
-  g.stopRequested = true;
-  g.stopResult = cpuExecInstructionLimit;
-  endChain(pc, rem, 0, left + 1);  // the instruction counted does not start
-}
-
-void startChain(uintptr_t pc, int32_t rem, uint32_t, int64_t left) {
-  if (SB_UNLIKELY(--left == 0)) return limitReached(pc, rem, 0, left);
+void startChain(uintptr_t pc, int64_t budget, uint32_t) {
   if (SB_UNLIKELY(pc - g.fetchLo > g.fetchSafe)) {
-    SB_MUSTTAIL return fetchSlow(pc, rem, 0, left);
+    SB_MUSTTAIL return fetchSlow(pc, budget, 0);
   }
   const uint32_t op = load16(pc);
-  SB_MUSTTAIL return opcodeTable[op](pc + 2, rem, op, left);
+  SB_MUSTTAIL return opcodeTable[op](pc + 2, budget, op);
 }
 
 namespace {
@@ -161,15 +153,14 @@ bool instructionFits(uint32_t address) {
 // a relative branch left it: the instruction runs only when all its words
 // lie in one fetch region; otherwise the slice ends as for an unmapped PC.
 // With breakpoints set, the fast range leaves them out, so every instruction
-// that starts on one comes here. The caller counted the instruction; one
-// that does not start is taken off again.
-void fetchSlow(uintptr_t pc, int32_t rem, uint32_t, int64_t left) {
+// that starts on one comes here.
+void fetchSlow(uintptr_t pc, int64_t budget, uint32_t) {
   const uint32_t address = pcOf(pc);
   if (SB_UNLIKELY(g.breakpointsSet) && isBreakpoint(address & 0xFFFFFF)) {
     if ((address & 0xFFFFFF) != g.passAddress) {
       g.stopRequested = true;
       g.stopResult = cpuExecBreakpoint;
-      return endChain(pc, rem, 0, left + 1);
+      return endChain(pc, budget, 0);
     }
     g.passAddress = kNoPass;
   }
@@ -178,29 +169,33 @@ void fetchSlow(uintptr_t pc, int32_t rem, uint32_t, int64_t left) {
       g.fetchFailed = true;
       g.stopRequested = true;
       g.stopResult = cpuExecFetchFailed;
-      return endChain(g.base + address, rem, 0, left + 1);
+      return endChain(g.base + address, budget, 0);
     }
     pc = g.base + address;
   } else if (g.breakpointsSet) {
     narrowToBreakpoints(address);
   }
   const uint32_t op = load16(pc);
-  SB_MUSTTAIL return opcodeTable[op](pc + 2, rem, op, left);
+  SB_MUSTTAIL return opcodeTable[op](pc + 2, budget, op);
 }
 
-void recheck(uintptr_t pc, int32_t rem, uint32_t, int64_t left) {
-  if (rem < 0) return endChain(pc, rem, 0, left);
-  Step s{pc, rem, left};
+void recheck(uintptr_t pc, int64_t budget, uint32_t) {
+  if (budget < 0) return endChain(pc, budget, 0);
+  Step s{pc, budget};
   if (interruptDue()) {
     s = interruptCheck(s);
-    if (g.fetchFailed) SB_STOP(s, cpuExecFetchFailed);
+    if (g.fetchFailed) {
+      g.stopRequested = true;
+      g.stopResult = cpuExecFetchFailed;
+      return endChain(s.pc, s.budget, 0);
+    }
     // A request that a handler raised while this interrupt was taken (vector
     // read, frame push) set the budget aside: the slice end takes it before
     // the handler's first instruction.
-    if (interruptDue()) return endChain(s.pc, s.rem, 0, s.left);
+    if (interruptDue()) return endChain(s.pc, s.budget, 0);
   }
   armTrace(s);
-  SB_MUSTTAIL return startChain(s.pc, s.rem, 0, s.left);
+  SB_MUSTTAIL return startChain(s.pc, s.budget, 0);
 }
 
 // ---- services for handlers ----
@@ -208,7 +203,7 @@ void recheck(uintptr_t pc, int32_t rem, uint32_t, int64_t left) {
 Step raiseException(Step s, uint32_t vector, uint32_t framePc) {
   saveSlice(s);
   const uint32_t newPc = exceptionEntry(vector, framePc);
-  s.rem = g.savedRem;
+  restoreSlice(s, 0);
   jumpTo(s, newPc);
   return s;
 }
@@ -221,7 +216,11 @@ void endSliceAfterThisInstruction(int32_t& rem) {
 }
 
 Step farJump(Step s, uint32_t target) {
-  if (!rebase(target)) endSliceAfterThisInstruction(s.rem);
+  if (!rebase(target)) {
+    int32_t rem = remOf(s.budget);
+    endSliceAfterThisInstruction(rem);
+    setRem(s, rem);
+  }
   s.pc = g.base + target;
   return s;
 }
@@ -246,7 +245,8 @@ using namespace m68k;
 namespace {
 
 void exitCleanup() {
-  g.startsGiven = g.startsLeft = kUnlimitedStarts;
+  g.counted = 0;
+  g.startsLeft = kUnlimitedStarts;
   g.passRequested = false;
   g.executing = false;
   g.fetchFailed = false;
@@ -282,9 +282,11 @@ int32_t cpuInit() {
   bindBcd();
   bindShift();
   bindPollingSafety();
+  forgetPollingMisses();
   dropPageIndexes();
   g.savedRem = -1;
-  g.startsGiven = g.startsLeft = kUnlimitedStarts;
+  g.counted = 0;
+  g.startsLeft = kUnlimitedStarts;
   g.passAddress = kNoPass;
   return 0;
 }
@@ -323,7 +325,7 @@ int32_t cpuReset() {
 }
 
 uint32_t cpuExec(int32_t cycles) {
-  return cpuExecInstructions(cycles, uint64_t(kUnlimitedStarts - 1));
+  return cpuExecInstructions(cycles, uint64_t(kUnlimitedStarts));
 }
 
 uint32_t cpuExecInstructions(int32_t cycles, uint64_t maxInstructions) {
@@ -334,11 +336,11 @@ uint32_t cpuExecInstructions(int32_t cycles, uint64_t maxInstructions) {
     c.cycleCount += uint32_t(cycles);
     return cpuExecBudgetUsed;
   }
-  g.startsGiven = g.startsLeft =
-      int64_t(std::min<uint64_t>(maxInstructions, uint64_t(kUnlimitedStarts - 1)) + 1);
+  g.counted = 0;
+  g.startsLeft = int64_t(std::min<uint64_t>(maxInstructions, uint64_t(kUnlimitedStarts)));
   g.passAddress = kNoPass;
   g.cyclesRequested = cycles;
-  Step s{0, cycles - 1, g.startsLeft};
+  Step s{0, packBudget(cycles - 1, 0)};
   unpackFlags(c.sr);
   g.executing = true;
   g.stopRequested = false;
@@ -374,31 +376,42 @@ uint32_t cpuExecInstructions(int32_t cycles, uint64_t maxInstructions) {
             result = g.stopResult;
             break;
           }
-          sliceEnd = s.rem < 0;  // the budget ran out on the way
+          sliceEnd = s.budget < 0;  // the budget ran out on the way
         }
         checkpoint = false;
         if (!sliceEnd) {
-          // In stretches, with a look for a polling loop between them.
-          if (fastForwardOn && !g.tracePending && s.rem > kCheckpointCycles) {
-            g.stretchRest = s.rem - kCheckpointCycles;
-            s.rem = kCheckpointCycles;
-            checkpoint = true;
+          if (g.startsLeft == 0) {
+            result = cpuExecInstructionLimit;
+            break;
           }
-          startChain(s.pc, s.rem, 0, s.left);
+          // A chain runs at most so many cycles that its count fits, and
+          // that no more instructions start than the limit allows (each
+          // costs at least 4); in stretches, with a look for a polling loop
+          // between them.
+          int32_t rem = remOf(s.budget), most = kLongestChain;
+          if (fastForwardOn && !g.tracePending) most = kCheckpointCycles;
+          if (g.startsLeft <= most / 4) most = int32_t(4 * (g.startsLeft - 1) + 3);
+          if (rem > most) {
+            g.stretchRest = rem - most;
+            rem = most;
+            checkpoint = most == kCheckpointCycles;
+          }
+          startChain(s.pc, packBudget(rem, 0), 0);
           g.passAddress = kNoPass;
           s.pc = g.hostPc;
-          s.rem = g.remaining;
-          s.left = g.startsLeft;
+          s.budget = packBudget(remOf(g.remaining), 0);
+          g.counted += countOf(g.remaining);
+          if (g.startsLeft != kUnlimitedStarts) g.startsLeft -= countOf(g.remaining);
           if (g.stopRequested) {
             result = g.stopResult;
             break;
           }
-          if (s.rem >= 0) continue;  // a handler returned without chaining on
+          if (s.budget >= 0) continue;  // a handler returned without chaining on
         }
         sliceEnd = false;
         if (g.tracePending) {
           s = raiseException(s, kVectorTrace, pcOf(s.pc));
-          s.rem -= kExceptionCost;
+          chargeCycles(s, kExceptionCost);
         }
         if (interruptDue()) {
           s = interruptCheck(s);
@@ -407,10 +420,10 @@ uint32_t cpuExecInstructions(int32_t cycles, uint64_t maxInstructions) {
             break;
           }
         }
-        s.rem += g.cyclesDeferred + g.stretchRest;
+        setRem(s, remOf(s.budget) + g.cyclesDeferred + g.stretchRest);
         g.cyclesDeferred = 0;
         g.stretchRest = 0;
-        if (s.rem < 0 || (c.interrupts[0] & kStoppedBit)) break;
+        if (s.budget < 0 || (c.interrupts[0] & kStoppedBit)) break;
         // Going on is a new start, as at the top: a request raised while
         // this slice end took an interrupt is taken first, by the slice-end
         // processing again (the cost of each one bounds the repeats), and a
@@ -424,11 +437,11 @@ uint32_t cpuExecInstructions(int32_t cycles, uint64_t maxInstructions) {
       }
     }
   }
-  s.rem += g.cyclesDeferred + g.stretchRest;
+  const int32_t rem = remOf(s.budget) + g.cyclesDeferred + g.stretchRest;
   c.pc = pcOf(s.pc);
   c.sr = uint16_t((c.sr & kSrSystemMask) | packFlags());
-  c.cycleCount += uint32_t(g.cyclesRequested - (s.rem + 1));
-  c.instructionCount += uint64_t(g.startsGiven - s.left);
+  c.cycleCount += uint32_t(g.cyclesRequested - (rem + 1));
+  c.instructionCount += uint64_t(g.counted);
   exitCleanup();
   return result;
 }
@@ -546,7 +559,9 @@ void cpuPassBreakpoint() {
 }
 
 uint64_t cpuReadInstructionCount() {
-  return g.ctx.instructionCount + uint64_t(g.startsGiven - g.startsLeft);
+  // From a handler, the instruction running is counted.
+  if (!g.executing) return g.ctx.instructionCount;
+  return g.ctx.instructionCount + uint64_t(g.counted + g.savedCount + 1);
 }
 
 void cpuWriteSr(CpuContext* context, uint32_t value) {

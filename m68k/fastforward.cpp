@@ -14,6 +14,7 @@
 // closed by a branch back), then run pass by pass until two passes agree.
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "m68k/core.h"
 #include "m68k/opcodes.h"
@@ -26,10 +27,27 @@ constexpr int kPassesTried = 3;
 
 uint64_t skipped = 0;
 
+// Checkpoint PCs found not to be in a polling loop, so that busy code is
+// looked at once rather than at every checkpoint. A miss is never wrong,
+// only a fast-forward forgone (code changed since): the list is cleared
+// when breakpoints or watched ranges change.
+struct Miss {
+  uint32_t pc;
+  const ProgramRegion* code;  // the fetch table: each processor its own
+};
+constexpr uint32_t kMissSlots = 4096;
+Miss misses[kMissSlots];
+
+Miss& missSlot(uint32_t pc) {
+  return misses[(pc >> 1) % kMissSlots];
+}
+
 // Words that read at most, write no memory and leave the stack, the status
 // register's system byte and the program flow (but for branches) alone:
 // what a polling loop may hold. Register results are allowed; whether the
-// loop is steady is seen as it runs.
+// loop is steady is seen as it runs. Bcc words are told apart, so that a
+// look at code costs a table read a word.
+enum WordClass : uint8_t { kUnsafe, kSafe, kSafeBranch };
 uint8_t pollingSafe[65536];
 
 int eaMode(uint32_t op) {
@@ -82,10 +100,8 @@ bool wordAt(uint32_t address, uint32_t& op) {
   return true;
 }
 
-// A taken Bcc's target, or false for another word.
+// A Bcc's target, when the word can be read.
 bool branchTarget(uint32_t address, uint32_t op, uint32_t& target) {
-  const uint8_t row = opcodeRow[op];
-  if (row >= kOpcodeRowCount || kOpcodeRows[row].family != Family::kBcc) return false;
   int32_t displacement = int8_t(op & 0xFF);
   uint32_t word;
   if (displacement == 0) {
@@ -101,10 +117,12 @@ bool branchTarget(uint32_t address, uint32_t op, uint32_t& target) {
 bool looksLikeLoop(uint32_t pc) {
   uint32_t at = pc, op, target;
   for (int n = 0; n < kMaxLoopLength; ++n) {
-    if (!wordAt(at, op) || !pollingSafe[op]) return false;
-    if (branchTarget(at, op, target) && target <= pc && pc - target < 64) {
+    if (!wordAt(at, op)) return false;
+    const uint8_t kind = pollingSafe[op];
+    if (kind == kUnsafe) return false;
+    if (kind == kSafeBranch && branchTarget(at, op, target) && target <= pc && pc - target < 64) {
       for (uint32_t from = target; from < pc;) {
-        if (!wordAt(from, op) || !pollingSafe[op] || ++n >= kMaxLoopLength) return false;
+        if (!wordAt(from, op) || pollingSafe[op] == kUnsafe || ++n >= kMaxLoopLength) return false;
         from += opcodeLength[op];
       }
       return true;
@@ -133,19 +151,24 @@ Registers registersNow() {
   return r;
 }
 
-// Runs one instruction, as the chain would; false when it did not (a stop,
-// the budget used up, a trace or interrupt to take: the caller sees to it).
+// Runs one instruction, as the chain would; false when it did not run
+// plainly (a stop, the budget used up, a request set aside by a handler, a
+// trace): the caller then sees to it.
 bool runOne(Step& s) {
-  const int64_t left = s.left;
-  startChain(s.pc, s.rem, 0, 2);
+  constexpr int32_t oneInstruction = 3;  // each costs at least 4 cycles
+  const int32_t rem = remOf(s.budget);
+  if (rem < oneInstruction || g.startsLeft < 2) return false;
+  g.stretchRest = rem - oneInstruction;
+  startChain(s.pc, packBudget(oneInstruction, 0), 0);
   s.pc = g.hostPc;
-  s.rem = g.remaining;
-  const int64_t started = 2 - g.startsLeft;
-  s.left = left - started;
-  if (g.stopRequested && g.stopResult == cpuExecInstructionLimit && started == 1 && left > 2) {
-    g.stopRequested = false;
-  }
-  return started == 1 && !g.stopRequested && s.rem >= 0 && !g.tracePending;
+  const int64_t done = countOf(g.remaining);
+  s.budget = packBudget(remOf(g.remaining), 0);
+  g.counted += done;
+  if (g.startsLeft != kUnlimitedStarts) g.startsLeft -= done;
+  if (g.stopRequested || done != 1 || g.cyclesDeferred != 0 || g.tracePending) return false;
+  setRem(s, remOf(s.budget) + g.stretchRest);
+  g.stretchRest = 0;
+  return s.budget >= 0;
 }
 
 }  // namespace
@@ -153,35 +176,52 @@ bool runOne(Step& s) {
 bool fastForwardOn = true;
 
 void bindPollingSafety() {
-  for (uint32_t op = 0; op < 65536; ++op) pollingSafe[op] = safeWord(op);
+  for (uint32_t op = 0; op < 65536; ++op) {
+    const uint8_t row = opcodeRow[op];
+    const bool branch = row < kOpcodeRowCount && kOpcodeRows[row].family == Family::kBcc;
+    pollingSafe[op] = !safeWord(op) ? kUnsafe : branch ? kSafeBranch : kSafe;
+  }
+}
+
+void forgetPollingMisses() {
+  std::fill(std::begin(misses), std::end(misses), Miss{kNoPass, nullptr});
 }
 
 void fastForwardPolling(Step& s) {
-  if (!fastForwardOn || s.left <= 2 || g.tracePending) return;
+  if (!fastForwardOn || g.startsLeft < 4 || g.tracePending) return;
   const uint32_t pc = pcOf(s.pc);
+  Miss& miss = missSlot(pc);
+  if (miss.pc == pc && miss.code == g.ctx.fetch) return;
+  // Until the loop is found steady, this PC counts as a miss.
+  miss = {pc, g.ctx.fetch};
   if (!looksLikeLoop(pc)) return;
   Registers before = registersNow();
   for (int pass = 0; pass < kPassesTried; ++pass) {
     const uint64_t slowBefore = g.slowAccesses;
-    const int32_t remBefore = s.rem;
+    const int32_t remBefore = remOf(s.budget);
     int64_t count = 0;
     do {
       uint32_t op;
       const uint32_t at = pcOf(s.pc);
-      if (!wordAt(at, op) || !pollingSafe[op] || (g.breakpointsSet && isBreakpoint(at))) return;
+      if (!wordAt(at, op) || pollingSafe[op] == kUnsafe || (g.breakpointsSet && isBreakpoint(at)))
+        return;
       if (++count > kMaxLoopLength || !runOne(s)) return;
     } while (pcOf(s.pc) != pc);
     const Registers after = registersNow();
     if (g.slowAccesses != slowBefore) return;  // a handler or a watched page
     if (after == before) {
       // Steady: k more passes are counted, at least one left to run.
-      const int32_t cost = remBefore - s.rem;
-      int64_t passes = s.rem / cost - 1;
-      passes = std::min<int64_t>(passes, (s.left - 2) / count - 1);
+      const int32_t rem = remOf(s.budget), cost = remBefore - rem;
+      int64_t passes = rem / cost - 1;
+      if (g.startsLeft != kUnlimitedStarts) {
+        passes = std::min<int64_t>(passes, (g.startsLeft - 2) / count - 1);
+      }
       if (passes <= 0) return;
-      s.rem -= int32_t(passes * cost);
-      s.left -= passes * count;
+      setRem(s, rem - int32_t(passes * cost));
+      g.counted += passes * count;
+      if (g.startsLeft != kUnlimitedStarts) g.startsLeft -= passes * count;
       skipped += uint64_t(passes * count);
+      miss = {kNoPass, nullptr};
       return;
     }
     before = after;

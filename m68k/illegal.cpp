@@ -12,7 +12,7 @@ namespace {
 template <uint32_t Vector, bool IllegalInstruction>
 SB_HANDLER(trapInstruction) {
   (void)op;
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   s = raiseException(s, Vector, pcOf(s.pc) - 2);
   SB_NEXT(s, kExceptionCost);
 }

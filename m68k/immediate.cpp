@@ -9,7 +9,7 @@ namespace {
 
 template <int Op, int Sz, int M>
 SB_HANDLER(immediateToEa) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t imm = Sz == 4 ? fetch32(s) : fetch16(s) & kMask<Sz>;
   const uint32_t where = rmwLocate<M, Sz>(s, lowReg(op));
   const uint32_t d = rmwRead<M, Sz>(s, where);
@@ -39,7 +39,7 @@ constexpr uint32_t kVectorPrivilege = 8;
 template <int Op>
 SB_HANDLER(immediateToCcr) {
   (void)op;
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t imm = fetch16(s) & 0x1F;
   const uint32_t ccr = composeSr() & 0x1F;
   const uint32_t r = Op == kOri ? ccr | imm : Op == kAndi ? ccr & imm : ccr ^ imm;
@@ -50,7 +50,7 @@ SB_HANDLER(immediateToCcr) {
 template <int Op>
 SB_HANDLER(immediateToSr) {
   (void)op;
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   if (!(g.ctx.sr & kSrSuper)) {
     s = raiseException(s, kVectorPrivilege, pcOf(s.pc) - 2);
     SB_NEXT(s, kExceptionCost);

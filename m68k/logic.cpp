@@ -18,7 +18,7 @@ SB_INLINE uint32_t logic(uint32_t a, uint32_t b) {
 // <ea>,Dn
 template <int Op, int Sz, int M>
 SB_HANDLER(logicToRegister) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t src = eaRead<M, Sz>(s, lowReg(op));
   const uint32_t r = highReg(op);
   const uint32_t result = logic<Op>(dreg(r), src) & kMask<Sz>;
@@ -30,7 +30,7 @@ SB_HANDLER(logicToRegister) {
 // Dn,<ea> (EOR also to a data register)
 template <int Op, int Sz, int M>
 SB_HANDLER(logicToEa) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t src = dreg(highReg(op));
   const uint32_t where = rmwLocate<M, Sz>(s, lowReg(op));
   const uint32_t result = logic<Op>(rmwRead<M, Sz>(s, where), src) & kMask<Sz>;

@@ -411,6 +411,7 @@ void cpuSetBreakpoints(const uint32_t* addresses, int32_t count) {
   std::sort(breakpoints.begin(), breakpoints.end());
   breakpoints.erase(std::unique(breakpoints.begin(), breakpoints.end()), breakpoints.end());
   g.breakpointsSet = !breakpoints.empty();
+  forgetPollingMisses();
   // The window was made for the old set: the next fetch or jump makes it again.
   closeWindow();
 }
@@ -426,7 +427,8 @@ void cpuSetWatchpoints(const CpuWatch* ranges, int32_t count, WatchHandler handl
     }
   }
   watch.handler = handler;
-  watch.version++;  // the next cpuExec makes the watched pages slow
+  watch.version++;
+  forgetPollingMisses();  // the next cpuExec makes the watched pages slow
 }
 
 const DataRegion* cpuFindRegion(const DataRegion* table, uint32_t address) {

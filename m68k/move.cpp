@@ -7,7 +7,7 @@ namespace {
 
 template <int Sz, int Src, int Dst>
 SB_HANDLER(move) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t v = eaRead<Src, Sz>(s, lowReg(op));
   if constexpr (Dst == kAn) {
     areg(highReg(op)) = signExtend<Sz>(v);  // MOVEA: whole register, no flags

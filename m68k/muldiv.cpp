@@ -9,7 +9,7 @@ constexpr uint32_t kVectorZeroDivide = 5;
 
 template <bool Signed, int M>
 SB_HANDLER(multiply) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t src = eaRead<M, 2>(s, lowReg(op));
   uint32_t& d = dreg(highReg(op));
   int n;
@@ -27,7 +27,7 @@ SB_HANDLER(multiply) {
 
 template <bool Signed, int M>
 SB_HANDLER(divide) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t src = eaRead<M, 2>(s, lowReg(op));
   uint32_t& d = dreg(highReg(op));
   if (src == 0) {  // flags unchanged

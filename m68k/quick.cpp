@@ -10,7 +10,7 @@ namespace {
 // Quick data 1-8 (0 stands for 8); to An the whole register, no flags.
 template <bool Add, int Sz, int M>
 SB_HANDLER(quick) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t data = ((highReg(op) - 1) & 7) + 1;
   const uint32_t r = lowReg(op);
   if constexpr (M == kAn) {
@@ -25,7 +25,7 @@ SB_HANDLER(quick) {
 
 template <int Cc, int M>
 SB_HANDLER(scc) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const bool holds = condition<Cc>();
   eaWrite<M, 1>(s, lowReg(op), holds ? 0xFF : 0x00);  // only writes
   SB_NEXT(s, holds ? formCost(kSccTrue, M, 1) : formCost(kSccFalse, M, 1));
@@ -33,7 +33,7 @@ SB_HANDLER(scc) {
 
 template <int Cc>
 SB_HANDLER(dbcc) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   if (condition<Cc>()) {
     s.pc += 2;
     SB_NEXT(s, kDbccConditionTrue);

@@ -69,7 +69,7 @@ SB_INLINE uint32_t shift(uint32_t v, uint32_t n) {
 
 template <int Type, bool Left, int Sz, bool CountInRegister>
 SB_HANDLER(shiftRegister) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t field = highReg(op);
   const uint32_t n = CountInRegister ? dreg(field) & 63 : ((field - 1) & 7) + 1;
   const uint32_t r = lowReg(op);
@@ -79,7 +79,7 @@ SB_HANDLER(shiftRegister) {
 
 template <int Type, bool Left, int M>
 SB_HANDLER(shiftMemory) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t where = eaAddress<M, 2>(s, lowReg(op));
   writeWord(s, where, shift<Type, Left, 2>(readWord(s, where), 1));
   SB_NEXT(s, formCost(kShiftMemory, M, 2));

@@ -23,21 +23,21 @@ constexpr uint8_t kStoppedBit = 1;
 
 template <int M>
 SB_HANDLER(moveFromSr) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   eaWrite<M, 2>(s, lowReg(op), composeSr());
   SB_NEXT(s, formCost(kMoveFromSr, M, 2));
 }
 
 template <int M>
 SB_HANDLER(moveToCcr) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   unpackFlags(eaRead<M, 2>(s, lowReg(op)));
   SB_NEXT(s, formCost(kMoveToStatus, M, 2));
 }
 
 template <int M>
 SB_HANDLER(moveToSr) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   SB_PRIVILEGED(s);
   writeSr(eaRead<M, 2>(s, lowReg(op)));
   SB_RECHECK(s, formCost(kMoveToStatus, M, 2));
@@ -45,7 +45,7 @@ SB_HANDLER(moveToSr) {
 
 template <bool ToUsp>
 SB_HANDLER(moveUsp) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   SB_PRIVILEGED(s);
   if (ToUsp)
     g.ctx.otherSp = areg(lowReg(op));
@@ -56,7 +56,7 @@ SB_HANDLER(moveUsp) {
 
 SB_HANDLER(reset) {
   (void)op;
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   SB_PRIVILEGED(s);
   if (!g.ctx.resetHandler) {
     s.pc -= 2;  // the PC stays on the RESET; it runs again next time
@@ -64,33 +64,33 @@ SB_HANDLER(reset) {
   }
   saveSlice(s);
   g.ctx.resetHandler();
-  s.rem = g.savedRem;
+  restoreSlice(s, 0);
   SB_NEXT(s, kReset);
 }
 
 SB_HANDLER(nop) {
   (void)op;
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   SB_NEXT(s, kNop);
 }
 
 SB_HANDLER(stop) {
   (void)op;
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   SB_PRIVILEGED(s);
   writeSr(fetch16(s));
   g.ctx.interrupts[0] |= kStoppedBit;
-  s.rem -= kStop;
-  if (s.rem >= 0) {
-    s.rem = -1;  // the slice ends now, with the rest of its budget
+  SB_CHARGE(s, kStop);
+  if (s.budget >= 0) {
+    setRem(s, -1);  // the slice ends now, with the rest of its budget
     g.stretchRest = 0;
   }
-  return endChain(s.pc, s.rem, 0, s.left);
+  return endChain(s.pc, s.budget, 0);
 }
 
 SB_HANDLER(rte) {
   (void)op;
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   SB_PRIVILEGED(s);
   const uint32_t frame = areg(7);
   writeSr(readWord(s, frame));
@@ -103,14 +103,14 @@ SB_HANDLER(rte) {
 }
 
 SB_HANDLER(trap) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   s = raiseException(s, kVectorTrap + (op & 15), pcOf(s.pc));
   SB_NEXT(s, kExceptionCost);
 }
 
 SB_HANDLER(trapv) {
   (void)op;
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   if (flagV) {
     s = raiseException(s, kVectorTrapv, pcOf(s.pc));
     SB_NEXT(s, kTrapvTrap);
@@ -119,7 +119,7 @@ SB_HANDLER(trapv) {
 }
 
 SB_HANDLER(link) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t r = lowReg(op);
   const uint32_t displacement = uint32_t(int32_t(int16_t(fetch16(s))));
   const uint32_t pushed = areg(r);  // LINK A7 pushes A7 as it was
@@ -131,7 +131,7 @@ SB_HANDLER(link) {
 }
 
 SB_HANDLER(unlk) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t r = lowReg(op);
   areg(7) = areg(r);
   const uint32_t v = readLong(s, areg(7));
@@ -141,7 +141,7 @@ SB_HANDLER(unlk) {
 }
 
 SB_HANDLER(swap) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   uint32_t& d = dreg(lowReg(op));
   d = (d << 16) | (d >> 16);
   setLogic<4>(d);
@@ -150,7 +150,7 @@ SB_HANDLER(swap) {
 
 template <int Sz>
 SB_HANDLER(ext) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t r = lowReg(op);
   if constexpr (Sz == 2) {
     const uint32_t v = signExtend<1>(dreg(r));
@@ -166,7 +166,7 @@ SB_HANDLER(ext) {
 // EXG: register numbers in D0-D7/A0-A7 order.
 template <uint32_t X, uint32_t Y>
 SB_HANDLER(exg) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t a = X + highReg(op), b = Y + lowReg(op);
   const uint32_t t = reg16(a);
   setReg16(a, reg16(b));
@@ -175,7 +175,7 @@ SB_HANDLER(exg) {
 }
 
 SB_HANDLER(moveq) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t v = signExtend<1>(op);
   dreg(highReg(op)) = v;
   setLogic<4>(v);

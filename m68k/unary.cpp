@@ -8,7 +8,7 @@ namespace {
 
 template <int Op, int Sz, int M>
 SB_HANDLER(unary) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t r = lowReg(op);
   if constexpr (Op == kClr) {
     setCVZN(0, 0, 1, 0);
@@ -37,7 +37,7 @@ SB_HANDLER(unary) {
 // TAS: flags from the byte as read, then bit 7 set; no indivisible cycle.
 template <int M>
 SB_HANDLER(tas) {
-  Step s{pc_, rem_, left_};
+  Step s{pc_, budget_};
   const uint32_t where = rmwLocate<M, 1>(s, lowReg(op));
   const uint32_t d = rmwRead<M, 1>(s, where);
   setLogic<1>(d);
