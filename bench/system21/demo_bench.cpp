@@ -3,8 +3,10 @@
 // with rendering and with rendering off; the median of 5 runs of each.
 //
 // Usage: system21_bench [frames per run, default 3000] [run directory] [driver file]
+//                       [no-fast-forward]
 // The driver file defaults to demo.drv; runaway.py writes poll.drv and
-// scribble.drv, whose code hits unmapped addresses all the time.
+// scribble.drv, whose code hits unmapped addresses all the time. With
+// no-fast-forward every pass of the processors' polling loops runs.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -61,6 +63,7 @@ int main(int argc, char** argv) {
   const char* driver = argc > 3 ? argv[3] : "demo.drv";
   if (frames <= 0) frames = 3000;
   useRunDirectory(runDir);
+  cpuSetFastForward(!(argc > 4 && std::string(argv[4]) == "no-fast-forward"));
   for (bool render : {true, false}) {
     std::vector<Result> runs;
     for (int r = 0; r < 5; r++) {
