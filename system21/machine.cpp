@@ -184,6 +184,7 @@ void bindContext(CpuContext& c, const CpuMap& map) {
 void buildMachine(GameRom&& rom) {
   Machine& m = machine;
   m.game = std::move(rom);
+  m.builds++;
   cpuInit();
   initRegionTables();
   for (const AreaRow& row : areaRows) {

@@ -69,8 +69,22 @@ struct Renderer {
   // The palette as tiles read it: each bank's entry 0xff black, so that a
   // pixel is one lookup.
   uint32_t tileColours[paletteEntries];
+  // Grows whenever a bank's colours are converted anew.
+  uint32_t bankVersion[paletteEntries / bankEntries];
 };
 Renderer renderer;
+
+// Tiles as last drawn, in a bank's colours: a tile drawn again while neither
+// its bank's colours nor the machine changed is copied row by row rather
+// than looked up pixel by pixel. Slots are found by tile and bank; a tile
+// that lands on a taken slot takes it over.
+struct CachedTile {
+  uint64_t build;  // the machine it was drawn for (0: none)
+  uint32_t tile, bank, version;
+  uint32_t pixels[tileSize * tileSize];
+};
+constexpr uint32_t cachedTiles = 2048;
+CachedTile tileCache[cachedTiles];
 
 // Whether chunkBytes bytes at p and q differ; no early exit, so that the
 // compiler runs the loop in vector registers.
@@ -87,6 +101,7 @@ void convertChunk(int first, const uint8_t* a, const uint8_t* b) {
     palette[i] = aHigh << 16 | bLow << 8 | aLow;
     renderer.tileColours[i] = (i & (bankEntries - 1)) == blackPixel ? 0 : palette[i];
   }
+  ++renderer.bankVersion[first / bankEntries];
 }
 
 void drawList(uint32_t* frame, uint32_t list, uint32_t sprites) {
@@ -161,17 +176,20 @@ void drawTile(uint32_t* frame, uint32_t tileNumber, uint32_t paletteBank, int x,
   // The whole tile lands inside the frame, pushed against the edge, never cut.
   x = std::clamp(x, 0, maxTileX);
   y = std::clamp(y, 0, maxTileY);
-  const uint8_t* pixel =
-      game.graphicsData.data() + static_cast<size_t>(tileNumber % game.graphicsBlockCount) * 256;
-  const uint32_t* colours = renderer.tileColours + (paletteBank & bankMask) * bankEntries;
+  const uint32_t tile = tileNumber % game.graphicsBlockCount, bank = paletteBank & bankMask;
+  CachedTile& cached = tileCache[(tile * 0x9E3779B1u ^ bank) % cachedTiles];
+  if (cached.build != machine.builds || cached.tile != tile || cached.bank != bank ||
+      cached.version != renderer.bankVersion[bank]) {
+    cached.build = machine.builds;
+    cached.tile = tile;
+    cached.bank = bank;
+    cached.version = renderer.bankVersion[bank];
+    const uint8_t* pixel = game.graphicsData.data() + size_t{tile} * 256;
+    const uint32_t* colours = renderer.tileColours + bank * bankEntries;
+    for (uint32_t i = 0; i < tileSize * tileSize; i++) cached.pixels[i] = colours[pixel[i]];
+  }
   uint32_t* out = frame + y * screenWidth + x;
-  // A row's 16 pixel bytes are read as two 64-bit words, two loads instead of
-  // sixteen; the host is little-endian, so the first pixel is the low byte.
-  for (int row = 0; row < tileSize; row++, out += screenWidth, pixel += tileSize) {
-    uint64_t left, right;
-    std::memcpy(&left, pixel, 8);
-    std::memcpy(&right, pixel + 8, 8);
-    for (int i = 0; i < 8; i++) out[i] = colours[(left >> 8 * i) & 0xff];
-    for (int i = 0; i < 8; i++) out[8 + i] = colours[(right >> 8 * i) & 0xff];
+  for (int row = 0; row < tileSize; row++, out += screenWidth) {
+    std::memcpy(out, cached.pixels + row * tileSize, tileSize * sizeof(uint32_t));
   }
 }

@@ -125,6 +125,7 @@ struct Machine {
   size_t masterCodeSize = 0, slaveCodeSize = 0, collisionSize = 0;
   int32_t slaveRunning = 0;
   int64_t frameNumber = 0;  // frames run since the machine was built
+  uint64_t builds = 0;      // machines built so far, this one included
   // Where the frame stands: the processor whose share is under way (0:
   // between frames), and its cycle counter when that share began.
   int share = 0;
