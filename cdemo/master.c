@@ -50,27 +50,42 @@ static void loadVideo(void) {
 }
 
 /* Sprites first.. of a bank show the spots, each a shape one tile wide and
-   rows tiles high; their numbers go into the bank's list. Returns the next
-   sprite number. */
-static unsigned drawSpots(volatile struct Sprite* sprites, volatile uint16_t* list, unsigned first,
-                          const volatile struct Spot* spots, unsigned count, uint16_t shape,
-                          unsigned rows) {
-  for (unsigned i = 0; i < count; i++) {
-    volatile struct Sprite* sprite = &sprites[first + i];
-    sprite->shape = shape;
-    sprite->tileBase = spots[i].tile;
-    sprite->x = spots[i].x + SCREEN_X;
-    sprite->y = spots[i].y + SCREEN_Y;
-    sprite->width = 16;
-    sprite->height = 16 * rows;
-    sprite->palette = spots[i].palette;
-    list[first + i] = first + i;
+   rows tiles high. Their shape, size and place in the bank's list never
+   change: they are set once, and each frame only moves the sprites and picks
+   their tiles and palettes. Returns the next sprite number. */
+static unsigned makeSprites(volatile struct Sprite* sprites, volatile uint16_t* list,
+                            unsigned first, unsigned count, uint16_t shape, unsigned rows) {
+  for (unsigned i = first; i < first + count; i++) {
+    sprites[i].shape = shape;
+    sprites[i].width = 16;
+    sprites[i].height = 16 * rows;
+    list[i] = i;
   }
   return first + count;
 }
 
+static void moveSprites(volatile struct Sprite* sprites, const volatile struct Spot* spots,
+                        unsigned count) {
+  for (unsigned i = 0; i < count; i++) {
+    sprites[i].tileBase = spots[i].tile;
+    sprites[i].x = spots[i].x + SCREEN_X;
+    sprites[i].y = spots[i].y + SCREEN_Y;
+    sprites[i].palette = spots[i].palette;
+  }
+}
+
+/* Both lists of sprites, once the slave has filled the scene. */
+static void makeLists(void) {
+  unsigned next = makeSprites(SPRITES0, SPRITE_LIST0, 0, STAR_COUNT, SHAPE_TILE, 1);
+  SPRITE_LIST0[next - 1] |= LIST_END;
+  next = makeSprites(SPRITES1, SPRITE_LIST1, 0, BALL_COUNT, SHAPE_TILE, 1);
+  next = makeSprites(SPRITES1, SPRITE_LIST1, next, TITLE_LENGTH, SHAPE_GLYPH, 2);
+  SPRITE_LIST1[next - 1] |= LIST_END;
+}
+
 /* The frame interrupt: the slave's gear, then both sprite lists. */
 static void drawFrame(void) {
+  static int listsMade;
   CONTROL_REGISTER(GEAR_REGISTER) = (frameCount >> GEAR_FRAMES_SHIFT) & 3;
   if (!scene.ready) {
     /* Nothing to show yet: sprite 255, never set, draws nothing. */
@@ -78,11 +93,13 @@ static void drawFrame(void) {
     SPRITE_LIST1[0] = LIST_END | 255;
     return;
   }
-  unsigned next = drawSpots(SPRITES0, SPRITE_LIST0, 0, scene.stars, STAR_COUNT, SHAPE_TILE, 1);
-  SPRITE_LIST0[next - 1] |= LIST_END;
-  next = drawSpots(SPRITES1, SPRITE_LIST1, 0, scene.balls, BALL_COUNT, SHAPE_TILE, 1);
-  next = drawSpots(SPRITES1, SPRITE_LIST1, next, scene.letters, TITLE_LENGTH, SHAPE_GLYPH, 2);
-  SPRITE_LIST1[next - 1] |= LIST_END;
+  if (!listsMade) {
+    makeLists();
+    listsMade = 1;
+  }
+  moveSprites(SPRITES0, scene.stars, STAR_COUNT);
+  moveSprites(SPRITES1, scene.balls, BALL_COUNT);
+  moveSprites(SPRITES1 + BALL_COUNT, scene.letters, TITLE_LENGTH);
   framesDrawn++;
 }
 

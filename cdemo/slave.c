@@ -83,8 +83,10 @@ struct Point {
 };
 static struct Point knot[BALL_COUNT];
 
-/* Where each ball is this frame: on the screen, and how far. */
+/* Where each ball is this frame: on the screen, and how far (the depths
+   apart, as the sort reads nothing else). */
 static struct Point turned[BALL_COUNT];
+static int16_t depths[BALL_COUNT];
 /* The balls far to near; last frame's order is nearly this frame's. */
 static uint8_t order[BALL_COUNT];
 
@@ -107,8 +109,9 @@ static void makeKnot(void) {
 static void sortFarToNear(void) {
   for (unsigned i = 1; i < BALL_COUNT; i++) {
     const uint8_t ball = order[i];
+    const int16_t depth = depths[ball];
     unsigned j = i;
-    for (; j > 0 && turned[order[j - 1]].z < turned[ball].z; j--) order[j] = order[j - 1];
+    for (; j > 0 && depths[order[j - 1]] < depth; j--) order[j] = order[j - 1];
     order[j] = ball;
   }
 }
@@ -128,12 +131,12 @@ static void turnKnot(void) {
     const int16_t scale = divs16(KNOT_FOCAL << 8, KNOT_DISTANCE + depth);
     turned[k].x = CENTRE_X + ((x * scale) >> 8);
     turned[k].y = KNOT_CENTRE_Y + ((y * scale) >> 8);
-    turned[k].z = depth;
+    depths[k] = depth;
   }
   sortFarToNear();
   for (unsigned i = 0; i < BALL_COUNT; i++) {
     const unsigned k = order[i];
-    int size = (KNOT_NEAREST - turned[k].z) >> 8;
+    int size = (KNOT_NEAREST - depths[k]) >> 8;
     if (size >= BALL_SIZES) size = BALL_SIZES - 1;
     if (size < 0) size = 0;
     volatile struct Spot* spot = &scene.balls[i];

@@ -418,18 +418,21 @@ SB_INLINE void jumpTo(Step& s, uint32_t target) {
 }
 
 // ---- fast-forward of polling loops (fastforward.cpp) ----
-// A slice runs in stretches of this many cycles; between two, the code at
-// the PC is looked at for a polling loop.
-constexpr int32_t kCheckpointCycles = 8192;
+// A slice runs in stretches; between two, the code at the PC is looked at
+// for a polling loop. Stretches start short, so that a loop is found soon
+// after it starts, and grow while none is found, so that busy code stops
+// seldom (every stop of the chain costs a little).
+constexpr int32_t kCheckpointCycles = 4096;
+constexpr int32_t kLongestStretch = 16384;
 // The longest chain: its count of instructions (at least 4 cycles each)
 // stays within the budget's count field.
 constexpr int32_t kLongestChain = 1 << (kCountBits + 1);
 extern bool fastForwardOn;
 // At a checkpoint (nothing due, no trace): runs a polling loop found at the
-// PC pass by pass, and counts instead of runs the passes that then fit.
-// Stops it meets are left in g's stop fields; s.rem below 0 when the budget
-// ran out on the way.
-void fastForwardPolling(Step& s);
+// PC pass by pass, and counts instead of runs the passes that then fit;
+// true when it did. Stops it meets are left in g's stop fields; the budget
+// below 0 when it ran out on the way.
+bool fastForwardPolling(Step& s);
 void bindPollingSafety();
 void forgetPollingMisses();
 

@@ -369,9 +369,11 @@ uint32_t cpuExecInstructions(int32_t cycles, uint64_t maxInstructions) {
       // A run goes on from a breakpoint it stopped at.
       if (!sliceEnd && g.passRequested) g.passAddress = c.pc & 0xFFFFFF;
       bool checkpoint = false;
+      int32_t stretch = kCheckpointCycles;
       for (;;) {
         if (!sliceEnd && checkpoint && !g.tracePending) {
-          fastForwardPolling(s);
+          const bool found = fastForwardPolling(s);
+          stretch = found ? kCheckpointCycles : std::min(2 * stretch, kLongestStretch);
           if (g.stopRequested) {
             result = g.stopResult;
             break;
@@ -389,12 +391,12 @@ uint32_t cpuExecInstructions(int32_t cycles, uint64_t maxInstructions) {
           // costs at least 4); in stretches, with a look for a polling loop
           // between them.
           int32_t rem = remOf(s.budget), most = kLongestChain;
-          if (fastForwardOn && !g.tracePending) most = kCheckpointCycles;
+          if (fastForwardOn && !g.tracePending) most = stretch;
           if (g.startsLeft <= most / 4) most = int32_t(4 * (g.startsLeft - 1) + 3);
           if (rem > most) {
             g.stretchRest = rem - most;
             rem = most;
-            checkpoint = most == kCheckpointCycles;
+            checkpoint = most == stretch;
           }
           startChain(s.pc, packBudget(rem, 0), 0);
           g.passAddress = kNoPass;

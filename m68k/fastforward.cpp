@@ -187,14 +187,14 @@ void forgetPollingMisses() {
   std::fill(std::begin(misses), std::end(misses), Miss{kNoPass, nullptr});
 }
 
-void fastForwardPolling(Step& s) {
-  if (!fastForwardOn || g.startsLeft < 4 || g.tracePending) return;
+bool fastForwardPolling(Step& s) {
+  if (!fastForwardOn || g.startsLeft < 4 || g.tracePending) return false;
   const uint32_t pc = pcOf(s.pc);
   Miss& miss = missSlot(pc);
-  if (miss.pc == pc && miss.code == g.ctx.fetch) return;
+  if (miss.pc == pc && miss.code == g.ctx.fetch) return false;
   // Until the loop is found steady, this PC counts as a miss.
   miss = {pc, g.ctx.fetch};
-  if (!looksLikeLoop(pc)) return;
+  if (!looksLikeLoop(pc)) return false;
   Registers before = registersNow();
   for (int pass = 0; pass < kPassesTried; ++pass) {
     const uint64_t slowBefore = g.slowAccesses;
@@ -204,11 +204,11 @@ void fastForwardPolling(Step& s) {
       uint32_t op;
       const uint32_t at = pcOf(s.pc);
       if (!wordAt(at, op) || pollingSafe[op] == kUnsafe || (g.breakpointsSet && isBreakpoint(at)))
-        return;
-      if (++count > kMaxLoopLength || !runOne(s)) return;
+        return false;
+      if (++count > kMaxLoopLength || !runOne(s)) return false;
     } while (pcOf(s.pc) != pc);
     const Registers after = registersNow();
-    if (g.slowAccesses != slowBefore) return;  // a handler or a watched page
+    if (g.slowAccesses != slowBefore) return false;  // a handler or a watched page
     if (after == before) {
       // Steady: k more passes are counted, at least one left to run.
       const int32_t rem = remOf(s.budget), cost = remBefore - rem;
@@ -216,16 +216,17 @@ void fastForwardPolling(Step& s) {
       if (g.startsLeft != kUnlimitedStarts) {
         passes = std::min<int64_t>(passes, (g.startsLeft - 2) / count - 1);
       }
-      if (passes <= 0) return;
+      if (passes <= 0) return false;
       setRem(s, rem - int32_t(passes * cost));
       g.counted += passes * count;
       if (g.startsLeft != kUnlimitedStarts) g.startsLeft -= passes * count;
       skipped += uint64_t(passes * count);
       miss = {kNoPass, nullptr};
-      return;
+      return true;
     }
     before = after;
   }
+  return false;
 }
 
 }  // namespace m68k

@@ -7,6 +7,15 @@ namespace {
 
 constexpr uint32_t kVectorZeroDivide = 5;
 
+// Ones in a word: the multiply's time grows with them (a plain count, as the
+// host may have no instruction for it).
+SB_INLINE int onesIn(uint32_t word) {
+  word = word - ((word >> 1) & 0x5555);
+  word = (word & 0x3333) + ((word >> 2) & 0x3333);
+  word = (word + (word >> 4)) & 0x0F0F;
+  return int((word + (word >> 8)) & 0x1F);
+}
+
 template <bool Signed, int M>
 SB_HANDLER(multiply) {
   Step s{pc_, budget_};
@@ -16,10 +25,10 @@ SB_HANDLER(multiply) {
   if constexpr (Signed) {
     d = uint32_t(int32_t(int16_t(src)) * int32_t(int16_t(d)));
     const uint32_t bits = src << 1;  // the source followed by a 0
-    n = __builtin_popcount((bits ^ (bits >> 1)) & 0xFFFF);
+    n = onesIn((bits ^ (bits >> 1)) & 0xFFFF);
   } else {
     d = src * (d & 0xFFFF);
-    n = __builtin_popcount(src);
+    n = onesIn(src);
   }
   setLogic<4>(d);
   SB_NEXT(s, kMultiply + kMultiplyPerBit * n + eaTime(M, 2));

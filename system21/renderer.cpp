@@ -147,17 +147,33 @@ void drawSprites(uint32_t* frame) {
   drawList(frame, spriteList1, spriteBank1);
 }
 
+namespace {
+
+// count words of video RAM from address; zeros for any outside it.
+void videoWords(uint32_t address, uint16_t* words, uint32_t count) {
+  const std::vector<uint8_t>& ram = machine.videoRam;
+  const uint32_t offset = address - videoBase;
+  if (address >= videoBase && uint64_t{offset} + 2 * count <= ram.size()) {
+    std::memcpy(words, ram.data() + offset, 2 * count);
+    return;
+  }
+  for (uint32_t i = 0; i < count; i++) words[i] = videoWord(address + 2 * i);
+}
+
+}  // namespace
+
 void drawSprite(uint32_t* frame, uint32_t spriteAddress) {
   uint16_t word[8];
-  for (int i = 0; i < 8; i++) word[i] = videoWord(spriteAddress + 2 * i);
+  videoWords(spriteAddress, word, 8);
   if (!(word[4] & sizeMask) || !(word[5] & sizeMask)) return;
-  uint32_t shape = shapeTable + 8 * static_cast<uint32_t>(word[0]);
-  uint16_t firstCode = videoWord(shape);
-  uint16_t grid = videoWord(shape + 2);
+  uint16_t shape[4];  // first tile code, grid, origin x, origin y
+  videoWords(shapeTable + 8 * static_cast<uint32_t>(word[0]), shape, 4);
+  uint16_t firstCode = shape[0];
+  uint16_t grid = shape[1];
   int nx = gridCount((grid >> 4) & 15);
   int ny = gridCount(grid & 15);
-  Axis x = placeAxis(word[2], word[4], nx, videoWord(shape + 4), originX);
-  Axis y = placeAxis(word[3], word[5], ny, videoWord(shape + 6), originY);
+  Axis x = placeAxis(word[2], word[4], nx, shape[2], originX);
+  Axis y = placeAxis(word[3], word[5], ny, shape[3], originY);
   uint32_t bank = 31 - (word[6] & 15);
   for (int row = 0; row < ny; row++) {
     for (int column = 0; column < nx; column++) {

@@ -25,6 +25,7 @@ namespace {
 struct Result {
   double fps;
   double cyclesPerFrame1, cyclesPerFrame2;
+  double runPerFrame, countedPerFrame;  // instructions run, and fast-forwarded
 };
 
 bool loadDemo(const char* driver) {
@@ -38,8 +39,13 @@ bool loadDemo(const char* driver) {
   return true;
 }
 
+uint64_t instructions() {
+  return machine.cpu1Context.instructionCount + machine.cpu2Context.instructionCount;
+}
+
 Result timeRun(int frames, bool render) {
   uint32_t start1 = machine.cpu1Context.cycleCount, start2 = machine.cpu2Context.cycleCount;
+  const uint64_t started = instructions(), skippedBefore = cpuSkippedInstructions();
   uint32_t* frame = frameBuffer();
   auto begin = std::chrono::steady_clock::now();
   for (int i = 0; i < frames; i++) {
@@ -51,8 +57,10 @@ Result timeRun(int frames, bool render) {
     presentFrame(frame);
   }
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  const double counted = double(cpuSkippedInstructions() - skippedBefore);
   return {frames / seconds, double(machine.cpu1Context.cycleCount - start1) / frames,
-          double(machine.cpu2Context.cycleCount - start2) / frames};
+          double(machine.cpu2Context.cycleCount - start2) / frames,
+          (double(instructions() - started) - counted) / frames, counted / frames};
 }
 
 }  // namespace
@@ -77,10 +85,11 @@ int main(int argc, char** argv) {
     std::sort(runs.begin(), runs.end(), [](auto& a, auto& b) { return a.fps < b.fps; });
     printf(
         "%s, %d frames a run, rendering %s: median %.0f fps (runs %.0f .. %.0f); "
-        "cycles a frame: cpu1 %.0f, cpu2 %.0f; instructions fast-forwarded so far %llu\n",
+        "cycles a frame: cpu1 %.0f, cpu2 %.0f; instructions a frame: %.0f run, %.0f "
+        "fast-forwarded\n",
         driver, frames, render ? "on " : "off", runs[2].fps, runs[0].fps, runs[4].fps,
-        runs[2].cyclesPerFrame1, runs[2].cyclesPerFrame2,
-        static_cast<unsigned long long>(cpuSkippedInstructions()));
+        runs[2].cyclesPerFrame1, runs[2].cyclesPerFrame2, runs[2].runPerFrame,
+        runs[2].countedPerFrame);
   }
   closeLog();
   return 0;

@@ -122,7 +122,7 @@ const Session sessions[] = {
     // interrupt taken in waitFrame.
     {"the C demo by source line",
      "cdemo",
-     "break master.c:104\ncontinue\nnext\ninfo locals\nstep\nbt\ninfo locals\nprint value\n"
+     "break master.c:121\ncontinue\nnext\ninfo locals\nstep\nbt\ninfo locals\nprint value\n"
      "finish\nnext\nnext\nprint framesDrawn\nprint banner\ndelete\ncontinue\n",
      {"hit Breakpoint 1, main () at ", "\t    putHex4(line, (uint16_t)frameCount);",
       "line = 0x20006b", "#0  putHex4 (to=0x20006b <scene+107> \"\", value=1) at ", "#1  0x",
