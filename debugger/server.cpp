@@ -183,10 +183,5 @@ void dropPoints() {
 
 RunHooks gdbRunHooks(int port) {
   server.port = port;
-  RunHooks hooks;
-  hooks.runStart = startRun;
-  hooks.stopped = stopHook;
-  hooks.frameEnd = frameHook;
-  hooks.runEnd = endRun;
-  return hooks;
+  return RunHooks{startRun, stopHook, frameHook, endRun};
 }

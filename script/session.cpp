@@ -123,12 +123,7 @@ void endRun() {
 
 RunHooks scriptRunHooks(const std::string& path) {
   script.path = path;
-  RunHooks hooks;
-  hooks.runStart = startRun;
-  hooks.stopped = stopHook;
-  hooks.frameEnd = frameHook;
-  hooks.runEnd = endRun;
-  return hooks;
+  return RunHooks{startRun, stopHook, frameHook, endRun};
 }
 
 int takeScriptStatus() {

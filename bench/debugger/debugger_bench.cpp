@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "base/base.h"
+#include "bench/gdb_client.h"
 #include "bench/run_directory.h"
 #include "console/console.h"
 #include "debugger/debugger.h"
@@ -38,29 +39,9 @@ struct Mode {
   std::string packets;  // what the client sends before continuing
 };
 
-std::string packet(const std::string& data) {
-  unsigned sum = 0;
-  for (unsigned char c : data) sum += c;
-  char tail[4];
-  snprintf(tail, sizeof tail, "#%02x", sum & 0xFF);
-  return "$" + data + tail;
-}
-
 // A client that sends its packets and a continue, then stays until told.
 void client(const std::string& packets, const std::atomic<bool>& done) {
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-      close(fd);
-      fd = -1;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-  }
+  const int fd = connectToServer(port);
   const std::string text = packets + packet("c");
   send(fd, text.data(), text.size(), MSG_NOSIGNAL);
   while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(20));

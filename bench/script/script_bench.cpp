@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "base/base.h"
+#include "bench/gdb_client.h"
 #include "bench/run_directory.h"
 #include "console/console.h"
 #include "debugger/debugger.h"
@@ -46,30 +47,10 @@ struct Mode {
   const char* lua;
 };
 
-std::string packet(const std::string& data) {
-  unsigned sum = 0;
-  for (unsigned char c : data) sum += c;
-  char tail[4];
-  snprintf(tail, sizeof tail, "#%02x", sum & 0xFF);
-  return "$" + data + tail;
-}
-
 // A client that sets a breakpoint, continues, and continues again after
 // every stop reply, until the run ends.
 void client(uint32_t address, const std::atomic<bool>& done) {
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-      close(fd);
-      fd = -1;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-  }
+  const int fd = connectToServer(port);
   char z0[32];
   snprintf(z0, sizeof z0, "Z0,%x,2", address);
   const std::string start = packet("QStartNoAckMode") + "+" + packet(z0) + packet("c");
