@@ -1,6 +1,7 @@
 // Any bytes a client may send, through the framing and every command, on a
-// machine built from small blank images with a history, then a frame run
-// with whatever breakpoints, watchpoints and steps they left: never a crash.
+// machine built from small blank images with two frames of history, then a
+// frame run with whatever breakpoints, watchpoints and steps they left:
+// never a crash.
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -16,11 +17,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     rom.collisionRom.assign(0x1000, 0);
     buildMachine(std::move(rom));
     startCpus();
-    startHistory(size_t{64} << 20);  // so that bs and bc go back
     return true;
   }();
   (void)built;
   gdbResetSession();
+  // Each input has a short history of its own to go back through with bs
+  // and bc: a whole fuzzing session's would make going back ever longer.
+  startHistory(size_t{16} << 20);
+  runFrame();
+  runFrame();
   gdbReceive(data, size);
   runFrame();
   gdbTakeOutput();
