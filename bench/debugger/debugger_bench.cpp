@@ -49,17 +49,10 @@ void client(const std::string& packets, const std::atomic<bool>& done) {
 }
 
 double timeRun(const char* driver, int frames, const Mode& mode) {
-  GameRom rom;
-  if (!loadGame(driver, rom)) return 0;
-  buildMachine(std::move(rom));
-  startCpus();
-  setConsoleHeadless(true);
-  openConsole(machine.game.gameName.c_str(), screenWidth, screenHeight, false);
-  uint32_t* frame = frameBuffer();
+  if (!startHeadlessGame(driver)) return 0;
+  uint32_t* frame = machine.screen;
   std::atomic<bool> done = false;
   std::thread attached;
-  machine.screen = frame;
-  machine.render = true;
   if (mode.server) {
     machine.hooks = {gdbRunHooks(port)};
     if (mode.history) startHistory(size_t{256} << 20);
@@ -105,14 +98,7 @@ void runFrames(int64_t count) {
 // The history: what 10 minutes of the demo leave in the default budget, and
 // how long going back takes from the end of a minute of it.
 void timeHistory(const char* driver) {
-  GameRom rom;
-  if (!loadGame(driver, rom)) return;
-  buildMachine(std::move(rom));
-  startCpus();
-  setConsoleHeadless(true);
-  openConsole(machine.game.gameName.c_str(), screenWidth, screenHeight, false);
-  machine.screen = frameBuffer();
-  machine.render = true;
+  if (!startHeadlessGame(driver)) return;
   constexpr int64_t minute = 3600, tenMinutes = 36000;
   startHistory(size_t{256} << 20);
   // A breakpoint hit once, at the start: going back to it searches the whole minute.

@@ -94,16 +94,8 @@ uint32_t frameHandler() {
 }
 
 double timeRun(const char* driver, int frames, const Mode& mode, const std::string& scriptPath) {
-  GameRom rom;
-  if (!loadGame(driver, rom)) return 0;
-  buildMachine(std::move(rom));
-  startCpus();
-  setConsoleHeadless(true);
-  openConsole(machine.game.gameName.c_str(), screenWidth, screenHeight, false);
-  uint32_t* frame = frameBuffer();
-  machine.driverFileName = driver;
-  machine.screen = frame;
-  machine.render = true;
+  if (!startHeadlessGame(driver)) return 0;
+  uint32_t* frame = machine.screen;
   std::atomic<bool> done = false;
   std::thread attached;
   if (mode.tool == script) {

@@ -28,17 +28,6 @@ struct Result {
   double runPerFrame, countedPerFrame;  // instructions run, and fast-forwarded
 };
 
-bool loadDemo(const char* driver) {
-  GameRom rom;
-  if (!loadGame(driver, rom)) return false;
-  buildMachine(std::move(rom));
-  logStartupDiagnostics();
-  startCpus();
-  setConsoleHeadless(true);
-  openConsole(machine.game.gameName.c_str(), screenWidth, screenHeight, false);
-  return true;
-}
-
 uint64_t instructions() {
   return machine.cpu1Context.instructionCount + machine.cpu2Context.instructionCount;
 }
@@ -75,7 +64,7 @@ int main(int argc, char** argv) {
   for (bool render : {true, false}) {
     std::vector<Result> runs;
     for (int r = 0; r < 5; r++) {
-      if (!loadDemo(driver)) {
+      if (!startHeadlessGame(driver)) {
         fprintf(stderr, "cannot load %s from %s\n", driver, runDir.c_str());
         return 1;
       }
