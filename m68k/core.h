@@ -91,6 +91,13 @@ constexpr int64_t kUnlimitedStarts = INT64_MAX;
 
 extern RunState g;
 
+// Instructions done in this call, besides the chain running: counted, and
+// taken from those the limit allows.
+SB_INLINE void countInstructions(int64_t done) {
+  g.counted += done;
+  if (g.startsLeft != kUnlimitedStarts) g.startsLeft -= done;
+}
+
 // Live condition codes while running, one byte each (0 or 1). Separate
 // objects, so that the compiler stores each one straight from its setcc.
 extern uint8_t flagC, flagV, flagZ, flagN, flagX;

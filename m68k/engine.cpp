@@ -402,8 +402,7 @@ uint32_t cpuExecInstructions(int32_t cycles, uint64_t maxInstructions) {
           g.passAddress = kNoPass;
           s.pc = g.hostPc;
           s.budget = packBudget(remOf(g.remaining), 0);
-          g.counted += countOf(g.remaining);
-          if (g.startsLeft != kUnlimitedStarts) g.startsLeft -= countOf(g.remaining);
+          countInstructions(countOf(g.remaining));
           if (g.stopRequested) {
             result = g.stopResult;
             break;

@@ -163,8 +163,7 @@ bool runOne(Step& s) {
   s.pc = g.hostPc;
   const int64_t done = countOf(g.remaining);
   s.budget = packBudget(remOf(g.remaining), 0);
-  g.counted += done;
-  if (g.startsLeft != kUnlimitedStarts) g.startsLeft -= done;
+  countInstructions(done);
   if (g.stopRequested || done != 1 || g.cyclesDeferred != 0 || g.tracePending) return false;
   setRem(s, remOf(s.budget) + g.stretchRest);
   g.stretchRest = 0;
@@ -218,8 +217,7 @@ bool fastForwardPolling(Step& s) {
       }
       if (passes <= 0) return false;
       setRem(s, rem - int32_t(passes * cost));
-      g.counted += passes * count;
-      if (g.startsLeft != kUnlimitedStarts) g.startsLeft -= passes * count;
+      countInstructions(passes * count);
       skipped += uint64_t(passes * count);
       miss = {kNoPass, nullptr};
       return true;
